@@ -193,6 +193,11 @@ bool AudioEffectX::endEdit(VstInt32 index)
     return callHost(audioMasterEndEdit, index) != 0;
 }
 
+bool AudioEffectX::sendVstEventsToHost(VstEvents* events)
+{
+    return callHost(audioMasterProcessEvents, 0, 0, events) == 1;
+}
+
 bool AudioEffectX::ioChanged()
 {
     return callHost(audioMasterIOChanged) != 0;

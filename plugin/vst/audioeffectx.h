@@ -196,6 +196,9 @@ public:
     virtual bool __keysRequiredDeprecated() { return false; }
     virtual bool __getChunkFileDeprecated(void* nativePath);
 
+    // Not virtual: passes events on to the host.
+    bool sendVstEventsToHost(VstEvents* events);
+
 private:
     VstIntPtr dispatchExtended(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                                float opt);

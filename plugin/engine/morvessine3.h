@@ -1,0 +1,164 @@
+// The looper effect: four loop settings over one shared capture of the live input,
+// played back in time with the host's beat grid.
+//
+// Threads: the dispatcher runs on the host's user-interface thread; setParameter
+// and the program calls on any host thread or the editor's poll thread;
+// processReplacing on the host's audio thread. The parameter side hands work to
+// the audio side only through the Relaxed fields below (the loop fields,
+// currentLoop, the pending flags); everything else belongs to one side.
+#pragma once
+
+#include "audioeffectx.h"
+#include "iir.h"
+#include "loopeffects.h"
+#include "parameters.h"
+#include "relaxed.h"
+#include "sharedblock.h"
+
+#include <atomic>
+#include <cstdint>
+
+struct Loop {
+    Relaxed<bool> on{false};
+    Relaxed<int32_t> size{22050};
+    Relaxed<float> value{0.0f};
+    Relaxed<int32_t> order{0};
+    Relaxed<double> speed{1.0};
+    Relaxed<float> pitch{0.5f};
+    Relaxed<bool> reverse{false};
+    Relaxed<bool> fxOn{false};
+    Relaxed<int32_t> fxId{0};
+    Relaxed<float> fxSelect{0.0f};
+};
+
+struct Program {
+    // Loop-major: the six values of loop k sit at 6k .. 6k + 5, in kind order.
+    float values[parameters::kNumParameters];
+    char name[kVstMaxProgNameLen + 1];
+
+    static constexpr int slotOf(int index)
+    {
+        return parameters::loopOf(index) * parameters::kNumKinds + parameters::kindOf(index);
+    }
+};
+
+// The two stereo buffers, published to the audio thread as one pointer.
+struct LoopBuffers {
+    float* captureLeft;
+    float* captureRight;
+    float* loopLeft;
+    float* loopRight;
+};
+
+class Morvessine3 : public AudioEffectX {
+public:
+    static constexpr int32_t kBufferFrames = 0x800000;
+    static constexpr int32_t kInitialLoopSize = 22050;
+
+    explicit Morvessine3(audioMasterCallback audioMaster);
+    ~Morvessine3() override;
+
+    void suspend() override {}
+    void resume() override;
+    void setSampleRate(float sampleRate) override;
+    void setBlockSize(VstInt32 blockSize) override;
+
+    // Audio thread, real-time: no allocation, no lock, no blocking call.
+    void processReplacing(float** inputs, float** outputs, VstInt32 frames) override;
+
+    // Any thread.
+    void setParameter(VstInt32 index, float value) override;
+    float getParameter(VstInt32 index) override;
+
+    VstInt32 getProgram() override { return curProgram; }
+    void setProgram(VstInt32 program) override;
+    void setProgramName(char* name) override;
+    void getProgramName(char* name) override;
+    void getParameterLabel(VstInt32 index, char* label) override;
+    void getParameterDisplay(VstInt32 index, char* text) override;
+    void getParameterName(VstInt32 index, char* text) override;
+    bool canParameterBeAutomated(VstInt32 index) override;
+    bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
+    bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override;
+    VstInt32 processEvents(VstEvents* events) override;
+    bool getEffectName(char* name) override;
+    bool getVendorString(char* text) override;
+    bool getProductString(char* text) override;
+    VstInt32 getVendorVersion() override { return 1; }
+    VstInt32 canDo(char* text) override;
+
+    virtual void process(float** inputs, float** outputs, VstInt32 frames);
+    virtual bool copyProgram(VstInt32 destination);
+
+    int32_t getInstanceNumber() const { return instanceNumber; }
+
+private:
+    // Loop control (parameter side).
+    void handleLoop(int loop, float value);
+    void handleValue(int loop, float value);
+    void handlePitch(int loop, float value);
+    void handleReverse(int loop, float value);
+    void handleFx(int loop, float value);
+    void handleFxId(int loop, float value);
+    void setSyncValue(int loop, float value);
+    void adjustLoopSize();
+    void switchLoopOn(Loop& loop);
+    void switchLoopOff(Loop& loop);
+    Loop* highestOrderLoop();
+    int loopsOn() const;
+
+    // Capture and change points (audio side).
+    void copyLoop();
+    void copyLoop2(int32_t count);
+    void changeLoop();
+    void copyFromRing(int32_t end, int32_t count);
+
+    // Transport.
+    bool processVstTimeInfo();
+    void sequencerPlay();
+
+    // Render.
+    void processStupidHost(float** inputs, float** outputs, VstInt32 frames);
+    void renderFrames(const LoopBuffers& buffers, float** inputs, float** outputs,
+                      VstInt32 frames);
+    int32_t wrapAndReadIndex(int64_t barLength);
+    void handleValueDisplay(float value, char* text);
+
+    void allocateBuffers();
+    void releaseBuffers();
+
+    int32_t instanceNumber;
+    std::atomic<LoopBuffers*> buffers{nullptr};
+    int32_t captureSize = kBufferFrames;
+    int32_t captureWritePos = 0;
+    int32_t loopBufferSize = kBufferFrames;
+    double playPos = 0.0;
+    Relaxed<double> playIncrement{1.0};
+    bool hostPlaying = false;
+    Relaxed<double> samplesPerBeat{0.0};
+    double ppqPosition = 0.0;
+    bool loopPlaying = false;
+    Relaxed<bool> changePending{false};
+    const bool minOneBeat = true;
+    Relaxed<int32_t> currentLoopLength{kInitialLoopSize};
+    int32_t loopStart = 0;
+    int32_t loopEnd = 0;
+    bool loopRecording = false;
+    int32_t loopWritePos = 0;
+    Loop loops[parameters::kNumLoops];
+    Relaxed<Loop*> currentLoop{nullptr};
+    bool sizesPending = true;
+    bool reversePlay = false;
+    int32_t playDirection = 1;
+    Relaxed<bool> capturePending{false};
+    Relaxed<bool> stopPending{false};
+    int32_t holdIndex = 0;
+    bool passToggle = false;
+    tbiquad hipassState{};
+    float hipassCoefficient = 0.01f;
+    Program programs[1];
+    Phaser phaser{};
+    double phaseCounter = 0.0;
+    SharedBlock* sharedBlock = nullptr;
+    ScopeFeed scope;
+};
