@@ -1,0 +1,173 @@
+#include "host.h"
+
+#include "hosterror.h"
+
+#include <string>
+
+namespace hostcore {
+
+namespace {
+
+// Requests recorded while processing must not allocate on the audio thread in
+// a test that counts allocations, so room for many is taken up front.
+constexpr std::size_t kReservedRequests = 4096;
+
+thread_local Host* hostBeingLoaded = nullptr;
+
+} // namespace
+
+Host::Host()
+{
+    setAnswer(audioMasterVersion, kDefaultVersion);
+    setAnswer(audioMasterUpdateDisplay, 1);
+    setAnswer(audioMasterSizeWindow, 1);
+    requests_.reserve(kReservedRequests);
+}
+
+VstIntPtr Host::callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                         void* ptr, float opt)
+{
+    Host* host =
+        effect && effect->resvd1 ? reinterpret_cast<Host*>(effect->resvd1) : hostBeingLoaded;
+    // A call nobody can be told about (no record, not loading) gets the
+    // answer of a host that offers nothing.
+    if (!host) return 0;
+    return host->answer(effect, opcode, index, value, ptr, opt);
+}
+
+void Host::attach(AEffect& effect)
+{
+    effect.resvd1 = reinterpret_cast<VstIntPtr>(this);
+}
+
+Host::LoadingGuard::LoadingGuard(Host& host) : previous_(hostBeingLoaded)
+{
+    hostBeingLoaded = &host;
+}
+
+Host::LoadingGuard::~LoadingGuard()
+{
+    hostBeingLoaded = previous_;
+}
+
+void Host::setAnswer(VstInt32 opcode, VstIntPtr answer)
+{
+    if (opcode < 0 || static_cast<std::size_t>(opcode) >= kOpcodeSlots)
+        throw HostError(HostFailure::BadArgument,
+                        "no host answer can be set for opcode " + std::to_string(opcode));
+    answers_[opcode].store(answer);
+}
+
+void Host::setCanDo(const std::string& text, VstIntPtr answer)
+{
+    std::lock_guard lock(canDoMutex_);
+    canDoAnswers_[text] = answer;
+}
+
+void Host::setCanDoDefault(VstIntPtr answer)
+{
+    std::lock_guard lock(canDoMutex_);
+    canDoDefault_ = answer;
+}
+
+void Host::setSampleRate(double sampleRate)
+{
+    transport_.setSampleRate(sampleRate);
+    sampleRate_.store(sampleRate);
+}
+
+void Host::setBlockSize(VstInt32 blockSize)
+{
+    blockSize_.store(blockSize);
+}
+
+std::uint64_t Host::callCount(VstInt32 opcode) const
+{
+    return calls_[slotOf(opcode)].load();
+}
+
+std::uint64_t Host::nullRecordCallCount(VstInt32 opcode) const
+{
+    return nullRecordCalls_[slotOf(opcode)].load();
+}
+
+std::vector<HostRequest> Host::requests(VstInt32 opcode) const
+{
+    std::lock_guard lock(requestsMutex_);
+    std::vector<HostRequest> matching;
+    for (const HostRequest& request : requests_)
+        if (request.opcode == opcode) matching.push_back(request);
+    return matching;
+}
+
+void Host::clearRecords()
+{
+    std::lock_guard lock(requestsMutex_);
+    requests_.clear();
+    for (auto& count : calls_)
+        count.store(0);
+    for (auto& count : nullRecordCalls_)
+        count.store(0);
+}
+
+std::size_t Host::slotOf(VstInt32 opcode)
+{
+    if (opcode < 0 || static_cast<std::size_t>(opcode) >= kOpcodeSlots) return kOpcodeSlots;
+    return static_cast<std::size_t>(opcode);
+}
+
+VstIntPtr Host::answer(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                       float opt)
+{
+    const std::size_t slot = slotOf(opcode);
+    calls_[slot].fetch_add(1);
+    if (!effect) nullRecordCalls_[slot].fetch_add(1);
+
+    switch (opcode) {
+    case audioMasterAutomate:
+    case audioMasterUpdateDisplay:
+    case audioMasterSizeWindow:
+        record(effect, opcode, index, value, opt);
+        break;
+    case audioMasterGetTime:
+        return timeInfo(value);
+    case audioMasterGetSampleRate:
+        return static_cast<VstIntPtr>(sampleRate_.load());
+    case audioMasterGetBlockSize:
+        return blockSize_.load();
+    case audioMasterCanDo:
+        return canDo(static_cast<const char*>(ptr));
+    default:
+        break;
+    }
+    return answers_[slot].load();
+}
+
+void Host::record(const AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                  float opt)
+{
+    std::lock_guard lock(requestsMutex_);
+    requests_.push_back({effect, opcode, index, value, opt, std::this_thread::get_id()});
+}
+
+VstIntPtr Host::timeInfo(VstIntPtr requestMask)
+{
+    lastTimeMask_.store(requestMask);
+    if (!timeInfoAvailable_.load()) return 0;
+    timeAnswer_ = transport_.current();
+    if (tempoOnlyWhenRequested_.load() && !(requestMask & kVstTempoValid)) {
+        timeAnswer_.tempo = 0.0;
+        timeAnswer_.flags &= ~kVstTempoValid;
+    }
+    return reinterpret_cast<VstIntPtr>(&timeAnswer_);
+}
+
+VstIntPtr Host::canDo(const char* text) const
+{
+    std::lock_guard lock(canDoMutex_);
+    if (!text) return canDoDefault_;
+    const auto found = canDoAnswers_.find(text);
+    return found == canDoAnswers_.end() ? canDoDefault_ : found->second;
+}
+
+} // namespace hostcore

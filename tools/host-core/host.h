@@ -1,0 +1,130 @@
+// A scriptable VST 2.4 host: answers the plug-in's callback with values the
+// test sets, records the requests whose arguments matter and counts the rest.
+//
+// Thread safety: the callback may be entered from any thread at once (the
+// audio thread, the UI thread, a plug-in's own poll thread); recording and
+// counting are safe against that. Configuration setters and the transport
+// belong to the test's driving thread and are not meant to race with
+// processing.
+#pragma once
+
+#include "transport.h"
+#include "vst24.h"
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace hostcore {
+
+// One recorded audioMasterAutomate, audioMasterUpdateDisplay or
+// audioMasterSizeWindow request.
+struct HostRequest {
+    const AEffect* effect; // as the plug-in passed it: null if it named no record
+    VstInt32 opcode;
+    VstInt32 index;  // automate: parameter index; size window: width
+    VstIntPtr value; // size window: height
+    float opt;       // automate: parameter value
+    std::thread::id thread;
+};
+
+class Host {
+public:
+    static constexpr VstIntPtr kDefaultVersion = 2400;
+
+    Host();
+    Host(const Host&) = delete;
+    Host& operator=(const Host&) = delete;
+
+    // The function handed to the plug-in's entry.
+    static VstIntPtr callback(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
+                              void* ptr, float opt);
+
+    // Routes the record's later callbacks to this host (through resvd1, which
+    // the interface leaves to the host).
+    void attach(AEffect& effect);
+
+    // Calls made on this thread with no known record (the entry's version
+    // query, anything during construction) go to `host` while the guard lives.
+    class LoadingGuard {
+    public:
+        explicit LoadingGuard(Host& host);
+        ~LoadingGuard();
+        LoadingGuard(const LoadingGuard&) = delete;
+        LoadingGuard& operator=(const LoadingGuard&) = delete;
+
+    private:
+        Host* previous_;
+    };
+
+    // Fixed answer for an opcode not computed from the session (version,
+    // current id, update display ...). Defaults: version 2400, update display
+    // and size window 1, everything else 0.
+    void setAnswer(VstInt32 opcode, VstIntPtr answer);
+    void setVersion(VstIntPtr version) { setAnswer(audioMasterVersion, version); }
+    void setCanDo(const std::string& text, VstIntPtr answer);
+    void setCanDoDefault(VstIntPtr answer);
+
+    // Session values, answered to audioMasterGetSampleRate / GetBlockSize; the
+    // sample rate also goes to the transport.
+    void setSampleRate(double sampleRate);
+    void setBlockSize(VstInt32 blockSize);
+    double sampleRate() const { return sampleRate_.load(); }
+    VstInt32 blockSize() const { return blockSize_.load(); }
+
+    Transport& transport() { return transport_; }
+    // false: audioMasterGetTime answers null.
+    void setTimeInfoAvailable(bool available) { timeInfoAvailable_.store(available); }
+    // Like some hosts, leave the tempo out unless kVstTempoValid was asked for.
+    void setTempoOnlyWhenRequested(bool only) { tempoOnlyWhenRequested_.store(only); }
+    // The flag mask of the latest audioMasterGetTime request.
+    VstIntPtr lastTimeRequestMask() const { return lastTimeMask_.load(); }
+
+    // Calls per opcode, recorded ones included; every opcode outside the
+    // interface's range shares one count.
+    std::uint64_t callCount(VstInt32 opcode) const;
+    std::uint64_t nullRecordCallCount(VstInt32 opcode) const;
+
+    std::vector<HostRequest> requests(VstInt32 opcode) const;
+    std::vector<HostRequest> automations() const { return requests(audioMasterAutomate); }
+    std::vector<HostRequest> displayUpdates() const { return requests(audioMasterUpdateDisplay); }
+    std::vector<HostRequest> sizeRequests() const { return requests(audioMasterSizeWindow); }
+    void clearRecords();
+
+private:
+    static constexpr std::size_t kOpcodeSlots = 64;
+
+    static std::size_t slotOf(VstInt32 opcode);
+    VstIntPtr answer(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
+                     float opt);
+    void record(const AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, float opt);
+    VstIntPtr timeInfo(VstIntPtr requestMask);
+    VstIntPtr canDo(const char* text) const;
+
+    std::array<std::atomic<VstIntPtr>, kOpcodeSlots + 1> answers_{};
+    std::array<std::atomic<std::uint64_t>, kOpcodeSlots + 1> calls_{};
+    std::array<std::atomic<std::uint64_t>, kOpcodeSlots + 1> nullRecordCalls_{};
+
+    mutable std::mutex canDoMutex_;
+    std::map<std::string, VstIntPtr> canDoAnswers_;
+    VstIntPtr canDoDefault_ = 0;
+
+    mutable std::mutex requestsMutex_;
+    std::vector<HostRequest> requests_;
+
+    std::atomic<double> sampleRate_{44100.0};
+    std::atomic<VstInt32> blockSize_{1024};
+    std::atomic<bool> timeInfoAvailable_{true};
+    std::atomic<bool> tempoOnlyWhenRequested_{false};
+    std::atomic<VstIntPtr> lastTimeMask_{0};
+    Transport transport_;
+    // The record handed out for audioMasterGetTime; written by the audio thread.
+    VstTimeInfo timeAnswer_{};
+};
+
+} // namespace hostcore
