@@ -121,6 +121,7 @@ private:
     void processStupidHost(float** inputs, float** outputs, VstInt32 frames);
     void renderFrames(const LoopBuffers& buffers, float** inputs, float** outputs,
                       VstInt32 frames);
+    int64_t blockStartFrame(double beat) const;
     int32_t wrapAndReadIndex(int64_t barLength);
     void handleValueDisplay(float value, char* text);
 
@@ -137,6 +138,8 @@ private:
     bool hostPlaying = false;
     Relaxed<double> samplesPerBeat{0.0};
     double ppqPosition = 0.0;
+    int64_t nextBlockStart = 0; // where the last rendered block ended on the beat grid
+    bool gridRunning = false;   // the transport rolled on since that block
     bool loopPlaying = false;
     Relaxed<bool> changePending{false};
     const bool minOneBeat = true;

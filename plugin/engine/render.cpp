@@ -51,6 +51,8 @@ bool Morvessine3::processVstTimeInfo()
         !(std::fabs(position * beat) < kMaxPositionFrames) || !(4.0 * beat < kMaxPositionFrames))
         return false;
 
+    if ((info->flags & kVstTransportChanged) || !playing)
+        gridRunning = false;
     if ((info->flags & kVstTransportChanged) && playing != hostPlaying && playing)
         sequencerPlay();
     hostPlaying = playing;
@@ -98,6 +100,7 @@ void Morvessine3::processReplacing(float** inputs, float** outputs, VstInt32 fra
         frames = 0;
     const LoopBuffers* owned = buffers.load(std::memory_order_acquire);
     if (!owned || !processVstTimeInfo()) {
+        gridRunning = false;
         processStupidHost(inputs, outputs, frames);
         return;
     }
@@ -137,14 +140,30 @@ int32_t Morvessine3::wrapAndReadIndex(int64_t barLength)
     return std::clamp(int32_t(playPos), 0, loopBufferSize - 1);
 }
 
+// Hosts round their musical position (Ardour to 1/1920 beat, others by the
+// division ppq = frames / samplesPerBeat itself), so the frame a block starts on
+// can miss where the previous block ended by a few frames, and a beat boundary in
+// such a gap would be skipped. While the transport rolls on, a position within
+// one tick of the expected one is taken to be the expected one.
+int64_t Morvessine3::blockStartFrame(double beat) const
+{
+    const double reported = ppqPosition * beat;
+    const double tolerance = beat / 1920.0 + 1.0;
+    if (gridRunning && std::fabs(reported - double(nextBlockStart)) <= tolerance)
+        return nextBlockStart;
+    return std::llround(reported);
+}
+
 void Morvessine3::renderFrames(const LoopBuffers& b, float** inputs, float** outputs,
                                VstInt32 frames)
 {
     const double beat = samplesPerBeat;
     const auto barLength = int64_t(4.0 * beat);
     const int64_t recordLimit = 2 * barLength;
-    const auto blockStart = int64_t(ppqPosition * beat);
+    const int64_t blockStart = blockStartFrame(beat);
     const auto beatLength = int64_t(beat);
+    nextBlockStart = blockStart + frames;
+    gridRunning = true;
 
     for (VstInt32 i = 0; i < frames; ++i) {
         const float inLeft = inputs[0][i];

@@ -159,6 +159,7 @@ VstIntPtr Host::timeInfo(VstIntPtr requestMask)
         timeAnswer_.tempo = 0.0;
         timeAnswer_.flags &= ~kVstTempoValid;
     }
+    if (timeInfoEdit_) timeInfoEdit_(timeAnswer_);
     return reinterpret_cast<VstIntPtr>(&timeAnswer_);
 }
 

@@ -14,6 +14,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <string>
@@ -82,6 +83,9 @@ public:
     void setTimeInfoAvailable(bool available) { timeInfoAvailable_.store(available); }
     // Like some hosts, leave the tempo out unless kVstTempoValid was asked for.
     void setTempoOnlyWhenRequested(bool only) { tempoOnlyWhenRequested_.store(only); }
+    // Edits every record handed out, after the transport made it: a host with
+    // broken fields. Set between blocks on the driving thread; empty: no edit.
+    void setTimeInfoEdit(std::function<void(VstTimeInfo&)> edit) { timeInfoEdit_ = std::move(edit); }
     // The flag mask of the latest audioMasterGetTime request.
     VstIntPtr lastTimeRequestMask() const { return lastTimeMask_.load(); }
 
@@ -125,6 +129,7 @@ private:
     Transport transport_;
     // The record handed out for audioMasterGetTime; written by the audio thread.
     VstTimeInfo timeAnswer_{};
+    std::function<void(VstTimeInfo&)> timeInfoEdit_;
 };
 
 } // namespace hostcore
