@@ -22,8 +22,7 @@ Loop* Morvessine3::highestOrderLoop()
 {
     Loop* highest = nullptr;
     for (Loop& loop : loops)
-        if (loop.on && (!highest || loop.order > highest->order))
-            highest = &loop;
+        if (loop.on && (!highest || loop.order > highest->order)) highest = &loop;
     return highest;
 }
 
@@ -39,8 +38,7 @@ void Morvessine3::handleLoop(int loop, float value)
 // capture or beat boundary.
 void Morvessine3::switchLoopOn(Loop& loop)
 {
-    if (loop.on)
-        return;
+    if (loop.on) return;
     const int alreadyOn = loopsOn();
     loop.on = true;
     loop.order = alreadyOn + 1;
@@ -55,14 +53,12 @@ void Morvessine3::switchLoopOn(Loop& loop)
 
 void Morvessine3::switchLoopOff(Loop& loop)
 {
-    if (!loop.on)
-        return;
+    if (!loop.on) return;
     const int32_t removedOrder = loop.order;
     loop.on = false;
     loop.order = 0;
     for (Loop& other : loops)
-        if (other.on && other.order > removedOrder)
-            other.order = other.order - 1;
+        if (other.on && other.order > removedOrder) other.order = other.order - 1;
 
     if (loopsOn() == 0) {
         // currentLoop keeps naming this loop: its settings play out until the stop.
@@ -93,8 +89,7 @@ void Morvessine3::handleValue(int loop, float value)
     setSyncValue(loop, value);
     if (currentLoop == &target) {
         currentLoopLength = target.size;
-        if (target.size != oldSize)
-            changePending = true;
+        if (target.size != oldSize) changePending = true;
     }
 }
 
@@ -103,30 +98,25 @@ void Morvessine3::handlePitch(int loop, float value)
     Loop& target = loops[loop];
     target.pitch = value;
     target.speed = loopmath::speedOf(value);
-    if (currentLoop == &target)
-        changePending = true;
+    if (currentLoop == &target) changePending = true;
 }
 
 void Morvessine3::handleReverse(int loop, float value)
 {
     Loop& target = loops[loop];
     const bool reverse = isOn(value);
-    if (target.reverse == reverse)
-        return;
+    if (target.reverse == reverse) return;
     target.reverse = reverse;
-    if (currentLoop == &target)
-        changePending = true;
+    if (currentLoop == &target) changePending = true;
 }
 
 void Morvessine3::handleFx(int loop, float value)
 {
     Loop& target = loops[loop];
     const bool fxOn = isOn(value);
-    if (target.fxOn == fxOn)
-        return;
+    if (target.fxOn == fxOn) return;
     target.fxOn = fxOn;
-    if (currentLoop == &target)
-        changePending = true;
+    if (currentLoop == &target) changePending = true;
 }
 
 void Morvessine3::handleFxId(int loop, float value)
@@ -167,13 +157,11 @@ void Morvessine3::copyFromRing(int32_t end, int32_t count)
 // switched on later has the material before the boundary to grow into.
 void Morvessine3::copyLoop()
 {
-    if (loopPlaying)
-        return;
+    if (loopPlaying) return;
     const int32_t length = currentLoopLength;
     const double beat = samplesPerBeat;
     int32_t frames = length;
-    if (minOneBeat && beat > double(length))
-        frames = loopmath::framesOf(1.0, beat, loopBufferSize);
+    if (minOneBeat && beat > double(length)) frames = loopmath::framesOf(1.0, beat, loopBufferSize);
     frames = std::min(frames, std::min(captureSize, loopBufferSize));
 
     copyFromRing(captureWritePos - 1, frames);
@@ -181,8 +169,7 @@ void Morvessine3::copyLoop()
     playPos = 0.0;
     phaseCounter = 0.0;
     loopEnd = length;
-    if (Loop* loop = currentLoop)
-        reversePlay = loop->reverse;
+    if (Loop* loop = currentLoop) reversePlay = loop->reverse;
     loopWritePos = frames;
     loopRecording = true;
 }
@@ -196,8 +183,7 @@ void Morvessine3::copyLoop2(int32_t count)
     loopEnd = currentLoopLength;
     playPos = count;
     phaseCounter = count;
-    if (Loop* loop = currentLoop)
-        reversePlay = loop->reverse;
+    if (Loop* loop = currentLoop) reversePlay = loop->reverse;
     loopWritePos = count;
     loopRecording = true;
 }

@@ -3,23 +3,22 @@
 #pragma once
 
 #include <cmath>
-#include <math.h>
 #include <cstdint>
+#include <math.h>
 #include <optional>
 
 namespace loopmath {
 
 // Length of each Value step in beats, from "1 bar" (always four beats) down.
-inline constexpr double kStepBeats[10] = {4.0,   2.0,   1.0,   0.75,   0.5,
-                                          0.375, 0.25,  0.125, 0.0625, 0.03125};
+inline constexpr double kStepBeats[10] = {4.0,   2.0,  1.0,   0.75,   0.5,
+                                          0.375, 0.25, 0.125, 0.0625, 0.03125};
 
 // trunc(value × 9) in single precision; a value giving a step outside 0..9 has
 // no length (below −1/9, or 10/9 and above).
 inline std::optional<int> lengthStepOf(float value)
 {
     const float scaled = value * 9.0f;
-    if (!(scaled > -1.0f && scaled < 10.0f))
-        return std::nullopt;
+    if (!(scaled > -1.0f && scaled < 10.0f)) return std::nullopt;
     return int(scaled);
 }
 
@@ -28,10 +27,8 @@ inline std::optional<int> lengthStepOf(float value)
 inline int32_t fxIdOf(float value)
 {
     const float scaled = value * 4.0f;
-    if (scaled >= 3.0f)
-        return 3;
-    if (scaled <= -1.0f)
-        return -1;
+    if (scaled >= 3.0f) return 3;
+    if (scaled <= -1.0f) return -1;
     return int32_t(scaled);
 }
 
@@ -57,8 +54,7 @@ inline int32_t speedPercent(double speed)
 inline int32_t framesOf(double beats, double samplesPerBeat, int32_t maxFrames)
 {
     const double frames = std::trunc(beats * samplesPerBeat);
-    if (!(frames > 0.0))
-        return 0;
+    if (!(frames > 0.0)) return 0;
     return frames >= double(maxFrames) ? maxFrames : int32_t(frames);
 }
 

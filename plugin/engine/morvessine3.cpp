@@ -88,30 +88,30 @@ Morvessine3::~Morvessine3()
 // only as the ring is written, so resume costs almost no resident memory.
 void Morvessine3::allocateBuffers()
 {
-    if (buffers.load(std::memory_order_acquire))
-        return;
+    if (buffers.load(std::memory_order_acquire)) return;
     const size_t channelBytes = size_t(kBufferFrames) * sizeof(float);
     void* memory = mmap(nullptr, 4 * channelBytes, PROT_READ | PROT_WRITE,
                         MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     auto* published = memory == MAP_FAILED ? nullptr : new (std::nothrow) LoopBuffers;
     if (!published) {
-        if (memory != MAP_FAILED)
-            munmap(memory, 4 * channelBytes);
-        std::printf("%scannot allocate the loop buffers; passing the input through\n",
-                    kLogPrefix);
+        if (memory != MAP_FAILED) munmap(memory, 4 * channelBytes);
+        std::printf("%scannot allocate the loop buffers; passing the input through\n", kLogPrefix);
         std::fflush(stdout);
         return;
     }
     auto* base = static_cast<float*>(memory);
     *published = {base, base + kBufferFrames, base + 2 * kBufferFrames, base + 3 * kBufferFrames};
+    // The first capture copies up to a bar into the loop buffer in one block; its
+    // start is faulted in now so that block does not pay for fresh pages.
+    std::memset(published->loopLeft, 0, kPrefaultFrames * sizeof(float));
+    std::memset(published->loopRight, 0, kPrefaultFrames * sizeof(float));
     buffers.store(published, std::memory_order_release);
 }
 
 void Morvessine3::releaseBuffers()
 {
     LoopBuffers* owned = buffers.exchange(nullptr, std::memory_order_acq_rel);
-    if (!owned)
-        return;
+    if (!owned) return;
     munmap(owned->captureLeft, 4 * size_t(kBufferFrames) * sizeof(float));
     delete owned;
 }
@@ -136,10 +136,8 @@ void Morvessine3::setBlockSize(VstInt32 newBlockSize)
 void Morvessine3::setParameter(VstInt32 index, float value)
 {
     // A value that is no number at all would poison every derived field.
-    if (!std::isfinite(value))
-        return;
-    if (!isValidIndex(index))
-        return;
+    if (!std::isfinite(value)) return;
+    if (!isValidIndex(index)) return;
     const int loop = loopOf(index);
     switch (kindOf(index)) {
     case kLoop:
@@ -163,14 +161,12 @@ void Morvessine3::setParameter(VstInt32 index, float value)
     }
     programs[curProgram].values[Program::slotOf(index)] = value;
 
-    if (sharedBlock)
-        getParameterDisplay(index, writeSharedParameter(sharedBlock, index, value));
+    if (sharedBlock) getParameterDisplay(index, writeSharedParameter(sharedBlock, index, value));
 }
 
 float Morvessine3::getParameter(VstInt32 index)
 {
-    if (!isValidIndex(index))
-        return 0.0f;
+    if (!isValidIndex(index)) return 0.0f;
     const Loop& loop = loops[loopOf(index)];
     switch (kindOf(index)) {
     case kLoop:
@@ -192,14 +188,12 @@ float Morvessine3::getParameter(VstInt32 index)
 void Morvessine3::handleValueDisplay(float value, char* text)
 {
     const std::optional<int> step = loopmath::lengthStepOf(value);
-    if (step)
-        copyText(text, kValueTexts[*step], kMaxDisplayLength);
+    if (step) copyText(text, kValueTexts[*step], kMaxDisplayLength);
 }
 
 void Morvessine3::getParameterDisplay(VstInt32 index, char* text)
 {
-    if (!text || !isValidIndex(index))
-        return;
+    if (!text || !isValidIndex(index)) return;
     const Loop& loop = loops[loopOf(index)];
     switch (kindOf(index)) {
     case kLoop:
@@ -241,8 +235,7 @@ bool Morvessine3::canParameterBeAutomated(VstInt32)
 
 void Morvessine3::setProgram(VstInt32 program)
 {
-    if (program != 0)
-        return;
+    if (program != 0) return;
     curProgram = 0;
     const Program& stored = programs[0];
     for (int k = 0; k < kNumLoops; ++k) {
@@ -258,8 +251,7 @@ void Morvessine3::setProgram(VstInt32 program)
 
 void Morvessine3::setProgramName(char* name)
 {
-    if (name)
-        copyText(programs[curProgram].name, name, kVstMaxProgNameLen);
+    if (name) copyText(programs[curProgram].name, name, kVstMaxProgNameLen);
 }
 
 void Morvessine3::getProgramName(char* name)
@@ -269,8 +261,7 @@ void Morvessine3::getProgramName(char* name)
 
 bool Morvessine3::getProgramNameIndexed(VstInt32, VstInt32 index, char* text)
 {
-    if (index != 0 || !text)
-        return false;
+    if (index != 0 || !text) return false;
     copyText(text, programs[0].name, kVstMaxProgNameLen);
     return true;
 }
@@ -284,8 +275,7 @@ bool Morvessine3::copyProgram(VstInt32)
 
 bool Morvessine3::getOutputProperties(VstInt32 index, VstPinProperties* properties)
 {
-    if (index < 0 || index > 1 || !properties)
-        return false;
+    if (index < 0 || index > 1 || !properties) return false;
     std::snprintf(properties->label, sizeof(properties->label), "loop out %1d", int(index) + 1);
     properties->flags = kVstPinIsActive | kVstPinIsStereo;
     return true;
@@ -316,8 +306,7 @@ bool Morvessine3::getProductString(char* text)
 
 VstInt32 Morvessine3::canDo(char* text)
 {
-    if (!text)
-        return -1;
+    if (!text) return -1;
     if (std::strcmp(text, PlugCanDos::canDoReceiveVstEvents) == 0 ||
         std::strcmp(text, PlugCanDos::canDoReceiveVstMidiEvent) == 0)
         return 1;

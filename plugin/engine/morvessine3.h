@@ -54,6 +54,8 @@ class Morvessine3 : public AudioEffectX {
 public:
     static constexpr int32_t kBufferFrames = 0x800000;
     static constexpr int32_t kInitialLoopSize = 22050;
+    // A bar at 60 BPM and 48 kHz fits; 2 MiB of the two loop channels.
+    static constexpr size_t kPrefaultFrames = 1 << 18;
 
     explicit Morvessine3(audioMasterCallback audioMaster);
     ~Morvessine3() override;
@@ -119,10 +121,12 @@ private:
 
     // Render.
     void processStupidHost(float** inputs, float** outputs, VstInt32 frames);
-    void renderFrames(const LoopBuffers& buffers, float** inputs, float** outputs,
-                      VstInt32 frames);
+    void renderFrames(const LoopBuffers& buffers, float** inputs, float** outputs, VstInt32 frames);
     int64_t blockStartFrame(double beat) const;
-    int32_t wrapAndReadIndex(int64_t barLength);
+    void writeRing(const LoopBuffers& buffers, float** inputs, VstInt32 from, VstInt32 count);
+    void processGridEvents(int64_t pos, double beat, int64_t beatLength);
+    void playLoop(const LoopBuffers& buffers, float** inputs, float** outputs, VstInt32 from,
+                  VstInt32 to, int64_t barLength);
     void handleValueDisplay(float value, char* text);
 
     void allocateBuffers();

@@ -7,8 +7,7 @@
 
 #include <atomic>
 
-template <typename T>
-class Relaxed {
+template <typename T> class Relaxed {
 public:
     constexpr Relaxed(T initial = T()) : value(initial) {}
     Relaxed(const Relaxed&) = delete;

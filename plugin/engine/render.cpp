@@ -10,9 +10,8 @@
 
 namespace {
 constexpr VstInt32 kTimeInfoRequest = kVstPpqPosValid | kVstTempoValid | kVstBarsValid |
-                                      kVstCyclePosValid | kVstTimeSigValid |
-                                      kVstTransportChanged | kVstTransportPlaying |
-                                      kVstTransportCycleActive;
+                                      kVstCyclePosValid | kVstTimeSigValid | kVstTransportChanged |
+                                      kVstTransportPlaying | kVstTransportCycleActive;
 static_assert(kTimeInfoRequest == 15879);
 
 bool isPositiveFinite(double x)
@@ -37,8 +36,7 @@ void copyThrough(float** inputs, float** outputs, VstInt32 frames)
 bool Morvessine3::processVstTimeInfo()
 {
     const VstTimeInfo* info = getTimeInfo(kTimeInfoRequest);
-    if (!info)
-        return false;
+    if (!info) return false;
     const bool playing = (info->flags & kVstTransportPlaying) != 0;
     const double tempo = (info->flags & kVstTempoValid) ? info->tempo : 120.0;
     const double position = (info->flags & kVstPpqPosValid) ? info->ppqPos : 0.0;
@@ -51,10 +49,8 @@ bool Morvessine3::processVstTimeInfo()
         !(std::fabs(position * beat) < kMaxPositionFrames) || !(4.0 * beat < kMaxPositionFrames))
         return false;
 
-    if ((info->flags & kVstTransportChanged) || !playing)
-        gridRunning = false;
-    if ((info->flags & kVstTransportChanged) && playing != hostPlaying && playing)
-        sequencerPlay();
+    if ((info->flags & kVstTransportChanged) || !playing) gridRunning = false;
+    if ((info->flags & kVstTransportChanged) && playing != hostPlaying && playing) sequencerPlay();
     hostPlaying = playing;
     samplesPerBeat = beat;
     ppqPosition = position;
@@ -67,8 +63,7 @@ bool Morvessine3::processVstTimeInfo()
 
 void Morvessine3::sequencerPlay()
 {
-    if (loopsOn() == 0)
-        return;
+    if (loopsOn() == 0) return;
     phaseCounter = 0.0;
     playPos = 0.0;
     loopWritePos = 0;
@@ -94,10 +89,8 @@ void Morvessine3::processStupidHost(float** inputs, float** outputs, VstInt32 fr
 
 void Morvessine3::processReplacing(float** inputs, float** outputs, VstInt32 frames)
 {
-    if (!inputs || !outputs || !inputs[0] || !inputs[1] || !outputs[0] || !outputs[1])
-        return;
-    if (frames < 0)
-        frames = 0;
+    if (!inputs || !outputs || !inputs[0] || !inputs[1] || !outputs[0] || !outputs[1]) return;
+    if (frames < 0) frames = 0;
     const LoopBuffers* owned = buffers.load(std::memory_order_acquire);
     if (!owned || !processVstTimeInfo()) {
         gridRunning = false;
@@ -108,36 +101,7 @@ void Morvessine3::processReplacing(float** inputs, float** outputs, VstInt32 fra
         renderFrames(*owned, inputs, outputs, frames);
     else
         copyThrough(inputs, outputs, frames);
-    if (sharedBlock)
-        scope.processOscilloscope(*sharedBlock, outputs, frames);
-}
-
-// Wraps the play position at the ends of the play range, folds the phase counter
-// into one bar, and answers the frame to read. Backward play over an empty range
-// would ask for frame -1, so the answer is kept inside the buffer.
-int32_t Morvessine3::wrapAndReadIndex(int64_t barLength)
-{
-    if (!reversePlay) {
-        playDirection = 1;
-        if (playPos >= loopEnd) {
-            passToggle = !passToggle;
-            playPos = loopStart;
-        } else if (playPos < loopStart) {
-            // A change from backward to forward play can land just before the start.
-            playPos = loopStart;
-        }
-        if (phaseCounter > double(barLength))
-            phaseCounter -= double(barLength);
-    } else {
-        playDirection = -1;
-        if (playPos < loopStart) {
-            passToggle = !passToggle;
-            playPos = loopEnd - 1;
-        }
-        if (phaseCounter < 0.0)
-            phaseCounter += double(barLength - 1);
-    }
-    return std::clamp(int32_t(playPos), 0, loopBufferSize - 1);
+    if (sharedBlock) scope.processOscilloscope(*sharedBlock, outputs, frames);
 }
 
 // Hosts round their musical position (Ardour to 1/1920 beat, others by the
@@ -154,99 +118,218 @@ int64_t Morvessine3::blockStartFrame(double beat) const
     return std::llround(reported);
 }
 
+void Morvessine3::writeRing(const LoopBuffers& b, float** inputs, VstInt32 from, VstInt32 count)
+{
+    while (count > 0) {
+        if (captureWritePos >= captureSize) captureWritePos = 0;
+        const int32_t run = std::min(count, captureSize - captureWritePos);
+        std::memcpy(b.captureLeft + captureWritePos, inputs[0] + from, size_t(run) * sizeof(float));
+        std::memcpy(b.captureRight + captureWritePos, inputs[1] + from,
+                    size_t(run) * sizeof(float));
+        captureWritePos += run;
+        from += run;
+        count -= run;
+    }
+}
+
+// The capture points and beat-boundary work of the frame at host position pos,
+// whose input has just been written to the ring.
+void Morvessine3::processGridEvents(int64_t pos, double beat, int64_t beatLength)
+{
+    const int64_t phase = pos % beatLength;
+    if (capturePending && beat > double(currentLoopLength) && phase >= 0 &&
+        phase < currentLoopLength) {
+        copyLoop2(int32_t(phase));
+        loopPlaying = true;
+        capturePending = false;
+        stopPending = false;
+    }
+    if (phase != 0) return;
+    if (stopPending) {
+        loopPlaying = false;
+        stopPending = false;
+    }
+    if (capturePending) {
+        copyLoop();
+        loopPlaying = true;
+        capturePending = false;
+    }
+    if (changePending) {
+        changeLoop();
+        changePending = false;
+    }
+}
+
+// Frames from pos up to the next multiple of beatLength; positions before the
+// song start count toward zero like the remainder does.
+static int64_t framesToNextBoundary(int64_t pos, int64_t beatLength)
+{
+    const int64_t phase = pos % beatLength;
+    if (phase == 0) return beatLength;
+    return phase > 0 ? beatLength - phase : -phase;
+}
+
+// The grid is only looked at on the frames where something can happen: the
+// block's first frame and every beat boundary. The loop fields and pending
+// flags the parameter side changes are read there too, so a change made in the
+// middle of a block is heard from the next event on.
 void Morvessine3::renderFrames(const LoopBuffers& b, float** inputs, float** outputs,
                                VstInt32 frames)
 {
     const double beat = samplesPerBeat;
     const auto barLength = int64_t(4.0 * beat);
-    const int64_t recordLimit = 2 * barLength;
     const int64_t blockStart = blockStartFrame(beat);
     const auto beatLength = int64_t(beat);
     nextBlockStart = blockStart + frames;
     gridRunning = true;
 
-    for (VstInt32 i = 0; i < frames; ++i) {
-        const float inLeft = inputs[0][i];
-        const float inRight = inputs[1][i];
-
-        const int32_t written = captureWritePos < captureSize ? captureWritePos : 0;
-        b.captureLeft[written] = inLeft;
-        b.captureRight[written] = inRight;
-        captureWritePos = written + 1;
-
+    VstInt32 i = 0;
+    while (i < frames) {
         const int64_t pos = blockStart + i;
-        const int64_t phase = pos % beatLength;
-        if (capturePending && beat > double(currentLoopLength) && phase >= 0 &&
-            phase < currentLoopLength) {
-            copyLoop2(int32_t(phase));
-            loopPlaying = true;
-            capturePending = false;
-            stopPending = false;
-        }
-        if (phase == 0) {
-            if (stopPending) {
-                loopPlaying = false;
-                stopPending = false;
-            }
-            if (capturePending) {
-                copyLoop();
-                loopPlaying = true;
-                capturePending = false;
-            }
-            if (changePending) {
-                changeLoop();
-                changePending = false;
-            }
-        }
-
-        if (!loopPlaying) {
-            outputs[0][i] = inLeft;
-            outputs[1][i] = inRight;
-            continue;
-        }
-
-        if (loopRecording) {
-            if (loopWritePos >= recordLimit)
-                loopRecording = false;
-            if (loopWritePos < loopBufferSize) {
-                b.loopLeft[loopWritePos] = inLeft;
-                b.loopRight[loopWritePos] = inRight;
-                ++loopWritePos;
-            }
-            if (loopWritePos >= loopBufferSize)
-                loopRecording = false;
-        }
-
-        const int32_t index = wrapAndReadIndex(barLength);
-        float left = b.loopLeft[index];
-        float right = b.loopRight[index];
-
-        double increment = playIncrement;
-        if (const Loop* loop = currentLoop; loop && loop->fxOn) {
-            switch (loop->fxId) {
-            case 0:
-                bitReducer(holdIndex, increment, b.loopLeft, b.loopRight, index, left, right);
-                if (increment != double(playIncrement))
-                    playIncrement = increment;
-                break;
-            case 1:
-                autopan(passToggle, left, right);
-                break;
-            case 2:
-                hipass(hipassState, hipassCoefficient, left, right);
-                break;
-            case 3:
-                phazer(phaser, left, right);
-                break;
-            default:
-                break;
-            }
-        }
-        outputs[0][i] = left;
-        outputs[1][i] = right;
-
-        const double step = playDirection * increment;
-        playPos += step;
-        phaseCounter += step;
+        const auto runEnd =
+            VstInt32(std::min<int64_t>(frames, i + framesToNextBoundary(pos, beatLength)));
+        writeRing(b, inputs, i, 1);
+        processGridEvents(pos, beat, beatLength);
+        writeRing(b, inputs, i + 1, runEnd - i - 1);
+        if (loopPlaying)
+            playLoop(b, inputs, outputs, i, runEnd, barLength);
+        else
+            for (int channel = 0; channel < 2; ++channel)
+                if (inputs[channel] != outputs[channel])
+                    std::memmove(outputs[channel] + i, inputs[channel] + i,
+                                 size_t(runEnd - i) * sizeof(float));
+        i = runEnd;
     }
+}
+
+namespace {
+
+// The playback state of one run, in locals so that the compiler keeps it in
+// registers: the buffers' stores cannot alias it.
+struct PlaybackRun {
+    const float* inLeft;
+    const float* inRight;
+    float* outLeft;
+    float* outRight;
+    float* loopLeft;
+    float* loopRight;
+    int32_t loopBufferSize;
+    int64_t recordLimit;
+    double bar;
+    int32_t start;
+    int32_t end;
+    double position;
+    double phase;
+    double increment;
+    int32_t writePos;
+    bool recording;
+    bool toggle;
+};
+
+// Loop playback of frames [from, to): append the input while recording, wrap at
+// the ends of the play range, read, apply the effect, advance. The effect is a
+// callable taking (run, read index, left, right), inlined into the loop.
+template <bool Backward, typename Effect>
+void playFrames(PlaybackRun& run, VstInt32 from, VstInt32 to, Effect&& effect)
+{
+    const int32_t lastIndex = run.loopBufferSize - 1;
+    for (VstInt32 i = from; i < to; ++i) {
+        if (run.recording) {
+            if (run.writePos >= run.recordLimit) run.recording = false;
+            if (run.writePos < run.loopBufferSize) {
+                run.loopLeft[run.writePos] = run.inLeft[i];
+                run.loopRight[run.writePos] = run.inRight[i];
+                ++run.writePos;
+            }
+            if (run.writePos >= run.loopBufferSize) run.recording = false;
+        }
+        if constexpr (!Backward) {
+            if (run.position >= run.end) {
+                run.toggle = !run.toggle;
+                run.position = run.start;
+            } else if (run.position < run.start) {
+                // A change from backward to forward play can land just before the start.
+                run.position = run.start;
+            }
+            if (run.phase > run.bar) run.phase -= run.bar;
+        } else {
+            if (run.position < run.start) {
+                run.toggle = !run.toggle;
+                run.position = run.end - 1;
+            }
+            if (run.phase < 0.0) run.phase += run.bar - 1.0;
+        }
+        // Backward play over an empty range would ask for frame -1.
+        const int32_t index = std::clamp(int32_t(run.position), 0, lastIndex);
+        float left = run.loopLeft[index];
+        float right = run.loopRight[index];
+        effect(run, index, left, right);
+        run.outLeft[i] = left;
+        run.outRight[i] = right;
+        const double step = Backward ? -run.increment : run.increment;
+        run.position += step;
+        run.phase += step;
+    }
+}
+
+template <bool Backward>
+void playWithEffect(PlaybackRun& run, VstInt32 from, VstInt32 to, int32_t effect,
+                    int32_t& holdIndex, tbiquad& hipassState, float& hipassCoefficient,
+                    Phaser& phaser)
+{
+    switch (effect) {
+    case 0:
+        playFrames<Backward>(
+            run, from, to, [&](PlaybackRun& r, int32_t index, float& l, float& rt) {
+                bitReducer(holdIndex, r.increment, r.loopLeft, r.loopRight, index, l, rt);
+            });
+        break;
+    case 1:
+        playFrames<Backward>(run, from, to, [](PlaybackRun& r, int32_t, float& l, float& rt) {
+            autopan(r.toggle, l, rt);
+        });
+        break;
+    case 2:
+        playFrames<Backward>(run, from, to, [&](PlaybackRun&, int32_t, float& l, float& rt) {
+            hipass(hipassState, hipassCoefficient, l, rt);
+        });
+        break;
+    case 3:
+        playFrames<Backward>(run, from, to, [&](PlaybackRun&, int32_t, float& l, float& rt) {
+            phazer(phaser, l, rt);
+        });
+        break;
+    default:
+        playFrames<Backward>(run, from, to, [](PlaybackRun&, int32_t, float&, float&) {});
+        break;
+    }
+}
+
+} // namespace
+
+// The loop fields the parameter side changes are read once per run: an effect
+// switched mid-block is heard from the next beat boundary or block on.
+void Morvessine3::playLoop(const LoopBuffers& b, float** inputs, float** outputs, VstInt32 from,
+                           VstInt32 to, int64_t barLength)
+{
+    const Loop* loop = currentLoop;
+    const int32_t effect = (loop && loop->fxOn) ? int32_t(loop->fxId) : -1;
+    const double incrementBefore = playIncrement;
+    PlaybackRun run{inputs[0],     inputs[1],      outputs[0],    outputs[1],        b.loopLeft,
+                    b.loopRight,   loopBufferSize, 2 * barLength, double(barLength), loopStart,
+                    loopEnd,       playPos,        phaseCounter,  incrementBefore,   loopWritePos,
+                    loopRecording, passToggle};
+    playDirection = reversePlay ? -1 : 1;
+    if (reversePlay)
+        playWithEffect<true>(run, from, to, effect, holdIndex, hipassState, hipassCoefficient,
+                             phaser);
+    else
+        playWithEffect<false>(run, from, to, effect, holdIndex, hipassState, hipassCoefficient,
+                              phaser);
+    playPos = run.position;
+    phaseCounter = run.phase;
+    loopWritePos = run.writePos;
+    loopRecording = run.recording;
+    passToggle = run.toggle;
+    if (run.increment != incrementBefore) playIncrement = run.increment;
 }

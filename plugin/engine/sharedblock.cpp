@@ -1,5 +1,6 @@
 #include "sharedblock.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
@@ -38,24 +39,54 @@ char* writeSharedParameter(SharedBlock* block, int32_t index, float value)
     return entry.text;
 }
 
+namespace {
+// Extremes of the mid signal over [from, to), folded into minimum and maximum.
+// Four independent lanes keep the compares out of one long dependency chain.
+void foldExtremes(const float* left, const float* right, int32_t from, int32_t to,
+                  float& minimum, float& maximum)
+{
+    float lo[4] = {minimum, minimum, minimum, minimum};
+    float hi[4] = {maximum, maximum, maximum, maximum};
+    int32_t f = from;
+    for (; f + 4 <= to; f += 4)
+        for (int lane = 0; lane < 4; ++lane) {
+            const float m = (left[f + lane] + right[f + lane]) * 0.5f;
+            hi[lane] = m > hi[lane] ? m : hi[lane];
+            lo[lane] = m < lo[lane] ? m : lo[lane];
+        }
+    for (; f < to; ++f) {
+        const float m = (left[f] + right[f]) * 0.5f;
+        hi[0] = m > hi[0] ? m : hi[0];
+        lo[0] = m < lo[0] ? m : lo[0];
+    }
+    minimum = std::min(std::min(lo[0], lo[1]), std::min(lo[2], lo[3]));
+    maximum = std::max(std::max(hi[0], hi[1]), std::max(hi[2], hi[3]));
+}
+} // namespace
+
+// Works through the frames a window at a time with the running extremes in
+// locals: the per-frame cost is one add, one multiply and two compares.
 void ScopeFeed::processOscilloscope(SharedBlock& block, const float* const* outputs, int32_t frames)
 {
     if (frames <= 0) return;
-    const float* left = outputs[0];
-    const float* right = outputs[1];
-    for (int32_t k = 0; k < frames; ++k) {
+    float minimum = runningMinimum;
+    float maximum = runningMaximum;
+    int32_t k = 0;
+    while (k < frames) {
         // A point is appended only when the frame after a full window arrives.
         if (scopeFrameCount >= scopeWindow) {
-            addValues(block, runningMinimum, runningMaximum);
-            runningMinimum = 0.0f;
-            runningMaximum = 0.0f;
+            addValues(block, minimum, maximum);
+            minimum = 0.0f;
+            maximum = 0.0f;
             scopeFrameCount = 0;
         }
-        const float m = (left[k] + right[k]) * 0.5f;
-        if (m > runningMaximum) runningMaximum = m;
-        if (m < runningMinimum) runningMinimum = m;
-        ++scopeFrameCount;
+        const int32_t end = std::min(frames, k + (scopeWindow - scopeFrameCount));
+        foldExtremes(outputs[0], outputs[1], k, end, minimum, maximum);
+        scopeFrameCount += end - k;
+        k = end;
     }
+    runningMinimum = minimum;
+    runningMaximum = maximum;
 }
 
 void ScopeFeed::addValues(SharedBlock& block, float min, float max)

@@ -2,8 +2,7 @@
 
 bool AEffEditor::getRect(ERect** rect)
 {
-    if (rect)
-        *rect = nullptr;
+    if (rect) *rect = nullptr;
     return false;
 }
 

@@ -8,8 +8,7 @@
 
 void copyText(char* destination, const char* source, size_t maxLength)
 {
-    if (!destination)
-        return;
+    if (!destination) return;
     size_t length = 0;
     if (source)
         while (length < maxLength && source[length] != '\0')
@@ -18,8 +17,7 @@ void copyText(char* destination, const char* source, size_t maxLength)
     destination[length] = '\0';
 }
 
-AudioEffect::AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms,
-                         VstInt32 numParams)
+AudioEffect::AudioEffect(audioMasterCallback audioMaster, VstInt32 numPrograms, VstInt32 numParams)
     : audioMaster(audioMaster), numPrograms(numPrograms), numParams(numParams)
 {
     std::memset(&cEffect, 0, sizeof(cEffect));
@@ -63,8 +61,7 @@ void AudioEffect::setEditor(AEffEditor* newEditor)
 VstIntPtr AudioEffect::callHost(VstInt32 opcode, VstInt32 index, VstIntPtr value, void* ptr,
                                 float opt, VstIntPtr noHost)
 {
-    if (!audioMaster)
-        return noHost;
+    if (!audioMaster) return noHost;
     return audioMaster(&cEffect, opcode, index, value, ptr, opt);
 }
 
@@ -81,8 +78,7 @@ VstIntPtr AudioEffect::dispatchEffectClass(AEffect* e, VstInt32 opcode, VstInt32
                                            VstIntPtr value, void* ptr, float opt)
 {
     AudioEffect* effect = effectOf(e);
-    if (!effect)
-        return 0;
+    if (!effect) return 0;
     if (opcode == effClose) {
         effect->dispatcher(opcode, index, value, ptr, opt);
         delete effect;
@@ -99,15 +95,13 @@ float AudioEffect::getParameterClass(AEffect* e, VstInt32 index)
 
 void AudioEffect::setParameterClass(AEffect* e, VstInt32 index, float value)
 {
-    if (AudioEffect* effect = effectOf(e))
-        effect->setParameter(index, value);
+    if (AudioEffect* effect = effectOf(e)) effect->setParameter(index, value);
 }
 
 void AudioEffect::processClassReplacing(AEffect* e, float** inputs, float** outputs,
                                         VstInt32 sampleFrames)
 {
-    if (AudioEffect* effect = effectOf(e))
-        effect->processReplacing(inputs, outputs, sampleFrames);
+    if (AudioEffect* effect = effectOf(e)) effect->processReplacing(inputs, outputs, sampleFrames);
 }
 
 void AudioEffect::processClassDoubleReplacing(AEffect* e, double** inputs, double** outputs,
@@ -137,8 +131,7 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
         close();
         return 0;
     case effSetProgram:
-        if (value < numPrograms)
-            setProgram(VstInt32(value));
+        if (value < numPrograms) setProgram(VstInt32(value));
         return 0;
     case effGetProgram:
         return getProgram();
@@ -174,12 +167,10 @@ VstIntPtr AudioEffect::dispatcher(VstInt32 opcode, VstInt32 index, VstIntPtr val
     case effEditOpen:
         return editor ? editor->open(ptr) : 0;
     case effEditClose:
-        if (editor)
-            editor->close();
+        if (editor) editor->close();
         return 0;
     case effEditIdle:
-        if (editor)
-            editor->idle();
+        if (editor) editor->idle();
         return 0;
     case effIdentify:
         return fourCharCode('N', 'v', 'E', 'f');
@@ -261,8 +252,7 @@ struct Assembled {
 
     void append(char c)
     {
-        if (length + 1 < sizeof(text))
-            text[length++] = c;
+        if (length + 1 < sizeof(text)) text[length++] = c;
     }
     void append(const char* s)
     {
@@ -273,8 +263,7 @@ struct Assembled {
 
 void writeBounded(char* text, const char* assembled, VstInt32 maxLength)
 {
-    if (maxLength < 0)
-        return;
+    if (maxLength < 0) return;
     copyText(text, assembled, size_t(maxLength));
 }
 
@@ -286,14 +275,12 @@ Assembled formatFloat(float value)
     Assembled out;
     double v = value;
     const bool negative = v < 0.0;
-    if (negative)
-        v = -v;
+    if (negative) v = -v;
     if (!std::isfinite(v) || v >= (negative ? 1.0e6 : 1.0e7)) {
         out.append(kHuge);
         return out;
     }
-    if (negative)
-        out.append('-');
+    if (negative) out.append('-');
 
     // Integer digits right to left, then in reading order behind the sign.
     char digits[8];
@@ -308,8 +295,7 @@ Assembled formatFloat(float value)
     while (digitCount > 0)
         out.append(digits[--digitCount]);
     out.append('.');
-    if (position >= 8)
-        return out;
+    if (position >= 8) return out;
 
     const int fractionDigits = 8 - position;
     double m = std::fmod(v, 1.0) * std::pow(10.0, fractionDigits);
@@ -329,21 +315,18 @@ Assembled formatInt(VstInt32 value)
 {
     Assembled out;
     int64_t magnitude = value;
-    if (magnitude < 0)
-        magnitude = -magnitude;
+    if (magnitude < 0) magnitude = -magnitude;
     if (magnitude > 99999999) {
         out.append(kHuge);
         return out;
     }
-    if (value < 0)
-        out.append('-');
+    if (value < 0) out.append('-');
     bool started = false;
     for (int64_t divisor = 100000000; divisor >= 1; divisor /= 10) {
         const int64_t digit = magnitude / divisor;
         magnitude %= divisor;
         started = started || digit != 0;
-        if (started)
-            out.append(char('0' + digit));
+        if (started) out.append(char('0' + digit));
     }
     return out;
 }

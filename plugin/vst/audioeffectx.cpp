@@ -32,8 +32,7 @@ bool isDeprecatedExtended(VstInt32 opcode)
 // must not reach an out-of-range conversion.
 uint8_t lowByteOf(float opt)
 {
-    if (!std::isfinite(opt))
-        return 0;
+    if (!std::isfinite(opt)) return 0;
     const double truncated = std::trunc(double(opt));
     const double wrapped = std::fmod(truncated, 256.0);
     return uint8_t(int(wrapped < 0 ? wrapped + 256.0 : wrapped));
@@ -110,8 +109,7 @@ VstIntPtr AudioEffectX::dispatchExtended(VstInt32 opcode, VstInt32 index, VstInt
         return getVstVersion();
     case effEditKeyDown:
     case effEditKeyUp: {
-        if (!editor)
-            return 0;
+        if (!editor) return 0;
         VstKeyCode key = keyCodeOf(index, value, opt);
         return opcode == effEditKeyDown ? editor->onKeyDown(key) : editor->onKeyUp(key);
     }
@@ -162,8 +160,7 @@ VstIntPtr AudioEffectX::dispatchExtended(VstInt32 opcode, VstInt32 index, VstInt
 void AudioEffectX::resume()
 {
     char receiveMidi[] = "receiveVstMidiEvent";
-    if ((cEffect.flags & effFlagsIsSynth) || canDo(receiveMidi) == 1)
-        __wantEventsDeprecated(1);
+    if ((cEffect.flags & effFlagsIsSynth) || canDo(receiveMidi) == 1) __wantEventsDeprecated(1);
 }
 
 VstPlugCategory AudioEffectX::getPlugCategory()
@@ -174,10 +171,8 @@ VstPlugCategory AudioEffectX::getPlugCategory()
 bool AudioEffectX::getSpeakerArrangement(VstSpeakerArrangement** input,
                                          VstSpeakerArrangement** output)
 {
-    if (input)
-        *input = nullptr;
-    if (output)
-        *output = nullptr;
+    if (input) *input = nullptr;
+    if (output) *output = nullptr;
     return false;
 }
 
@@ -206,16 +201,14 @@ bool AudioEffectX::ioChanged()
 double AudioEffectX::updateSampleRate()
 {
     const VstIntPtr answer = callHost(audioMasterGetSampleRate);
-    if (answer > 0)
-        sampleRate = float(answer);
+    if (answer > 0) sampleRate = float(answer);
     return sampleRate;
 }
 
 VstInt32 AudioEffectX::updateBlockSize()
 {
     const auto answer = VstInt32(callHost(audioMasterGetBlockSize));
-    if (answer > 0)
-        blockSize = answer;
+    if (answer > 0) blockSize = answer;
     return blockSize;
 }
 
@@ -409,20 +402,17 @@ size_t arrangementBytes(VstInt32 channels)
 
 bool AudioEffectX::allocateArrangement(VstSpeakerArrangement** arrangement, VstInt32 channels)
 {
-    if (!arrangement || channels < 0)
-        return false;
+    if (!arrangement || channels < 0) return false;
     std::free(*arrangement);
     *arrangement = static_cast<VstSpeakerArrangement*>(std::calloc(1, arrangementBytes(channels)));
-    if (!*arrangement)
-        return false;
+    if (!*arrangement) return false;
     (*arrangement)->numChannels = channels;
     return true;
 }
 
 bool AudioEffectX::deallocateArrangement(VstSpeakerArrangement** arrangement)
 {
-    if (!arrangement)
-        return false;
+    if (!arrangement) return false;
     std::free(*arrangement);
     *arrangement = nullptr;
     return true;
@@ -430,8 +420,7 @@ bool AudioEffectX::deallocateArrangement(VstSpeakerArrangement** arrangement)
 
 bool AudioEffectX::copySpeaker(VstSpeakerProperties* to, VstSpeakerProperties* from)
 {
-    if (!to || !from)
-        return false;
+    if (!to || !from) return false;
     to->azimuth = from->azimuth;
     to->elevation = from->elevation;
     to->radius = from->radius;
@@ -444,8 +433,7 @@ bool AudioEffectX::copySpeaker(VstSpeakerProperties* to, VstSpeakerProperties* f
 
 bool AudioEffectX::matchArrangement(VstSpeakerArrangement** to, VstSpeakerArrangement* from)
 {
-    if (!from || !allocateArrangement(to, from->numChannels))
-        return false;
+    if (!from || !allocateArrangement(to, from->numChannels)) return false;
     (*to)->type = from->type;
     // The records hold as many speakers as their channel count, not the eight declared.
     VstSpeakerProperties* target = (*to)->speakers;

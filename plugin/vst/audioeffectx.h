@@ -126,8 +126,7 @@ public:
     {
         return -1;
     }
-    virtual VstInt32 getMidiProgramCategory(VstInt32 /*channel*/,
-                                            MidiProgramCategory* /*category*/)
+    virtual VstInt32 getMidiProgramCategory(VstInt32 /*channel*/, MidiProgramCategory* /*category*/)
     {
         return 0;
     }
@@ -173,10 +172,7 @@ public:
     virtual void __outputConnectedDeprecated(VstInt32 /*index*/, bool /*state*/) {}
     virtual VstInt32 __willProcessReplacingDeprecated();
     virtual void __wantAsyncOperationDeprecated(bool state) { setFlag(effFlagsExtIsAsync, state); }
-    virtual void __hasExternalBufferDeprecated(bool state)
-    {
-        setFlag(effFlagsExtHasBuffer, state);
-    }
+    virtual void __hasExternalBufferDeprecated(bool state) { setFlag(effFlagsExtHasBuffer, state); }
     virtual VstInt32 __reportCurrentPositionDeprecated() { return 0; }
     virtual float* __reportDestinationBufferDeprecated() { return nullptr; }
     virtual void __setOutputSamplerateDeprecated(float samplerate);

@@ -5,8 +5,8 @@
 
 // Nothing may unwind into the host: a failed construction answers null, which
 // hosts report as a plug-in that could not be loaded.
-extern "C" __attribute__((visibility("default"))) AEffect* VSTPluginMain(
-    audioMasterCallback audioMaster)
+extern "C" __attribute__((visibility("default"))) AEffect*
+VSTPluginMain(audioMasterCallback audioMaster)
 {
     if (!audioMaster || audioMaster(nullptr, audioMasterVersion, 0, 0, nullptr, 0.0f) == 0)
         return nullptr;

@@ -59,8 +59,7 @@ TEST(LooperEffects, BitReducerAtDoubleSpeedTurnsTwoIntoOnePointNineNine)
     for (size_t f = kCapture; f < kCapture + 40000; ++f) {
         ASSERT_EQ(rig.source(f), first + held) << f;
         const auto index = int64_t(position);
-        if (index % 20 == 0)
-            held = index;
+        if (index % 20 == 0) held = index;
         position += 1.99;
     }
     EXPECT_EQ(rig.plugin->getParameter(8), 1.0f);

@@ -107,8 +107,9 @@ TEST(LooperCapture, OneBeatAt130BpmStartsAtOnceAt120WaitsForTheBeat)
         const size_t capture = 3 * kBeat;
         for (size_t f = 0; f < capture; ++f)
             ASSERT_TRUE(rig.passesThrough(f)) << f;
-        rig.expectSources(capture, 200000,
-                          [&](size_t f) { return int64_t(capture - kBeat + (f - capture) % kBeat); });
+        rig.expectSources(capture, 200000, [&](size_t f) {
+            return int64_t(capture - kBeat + (f - capture) % kBeat);
+        });
     }
 }
 
@@ -118,9 +119,8 @@ TEST(LooperPlayback, HalfSpeedRepeatsEveryFrameTwice)
     rig.plugin->setParameter(8, 0.0f); // pitch1: one octave down
     rollWithLoop(rig, 0, 100000, 450000);
     const size_t capture = 5 * kBeat;
-    rig.expectSources(capture, capture + 2 * kBar, [&](size_t f) {
-        return int64_t(capture - kBar + (f - capture) / 2);
-    });
+    rig.expectSources(capture, capture + 2 * kBar,
+                      [&](size_t f) { return int64_t(capture - kBar + (f - capture) / 2); });
     EXPECT_EQ(rig.source(capture + 2 * kBar), int64_t(capture - kBar)); // wrapped
 }
 
@@ -157,9 +157,8 @@ TEST(LooperPlayback, SwitchingOffStopsAtTheNextBeatBoundary)
     rig.plugin->setParameter(0, 0.0f);
     rig.renderTo(400000);
     const size_t stop = 10 * kBeat; // first boundary after 200,000
-    rig.expectSources(200000, stop, [&](size_t f) {
-        return int64_t(capture - kBar + (f - capture) % kBar);
-    });
+    rig.expectSources(200000, stop,
+                      [&](size_t f) { return int64_t(capture - kBar + (f - capture) % kBar); });
     for (size_t f = stop; f < 400000; ++f)
         ASSERT_TRUE(rig.passesThrough(f)) << f;
 }
@@ -171,17 +170,15 @@ TEST(LooperPlayback, LongerLoopSwitchedOnLaterContinuesIntoRecordedMaterial)
     LooperRig rig(400000);
     rollWithLoop(rig, 1, 100000, 150000);
     const size_t capture = 5 * kBeat;
-    rig.expectSources(capture, 150000, [&](size_t f) {
-        return int64_t(capture - kBeat + (f - capture) % kBeat);
-    });
+    rig.expectSources(capture, 150000,
+                      [&](size_t f) { return int64_t(capture - kBeat + (f - capture) % kBeat); });
     rig.plugin->setParameter(0, 1.0f);
     rig.renderTo(400000);
     const size_t change = 7 * kBeat; // first boundary after 150,000
     // The phase counter says two beats have passed since the capture: the bar
     // continues at its third beat.
-    rig.expectSources(change, change + 2 * kBeat, [&](size_t f) {
-        return int64_t(capture - kBeat + (f - capture));
-    });
+    rig.expectSources(change, change + 2 * kBeat,
+                      [&](size_t f) { return int64_t(capture - kBeat + (f - capture)); });
     EXPECT_EQ(rig.source(change + 2 * kBeat), int64_t(capture - kBeat));
 }
 
@@ -221,9 +218,8 @@ TEST(LooperTransport, TransportStartWithALoopOnRecordsAfresh)
     const size_t restart = 250000;
     for (size_t f = restart; f < restart + kBar; ++f)
         ASSERT_TRUE(rig.passesThrough(f)) << f;
-    rig.expectSources(restart + kBar, 500000, [&](size_t f) {
-        return int64_t(restart + (f - restart - kBar) % kBar);
-    });
+    rig.expectSources(restart + kBar, 500000,
+                      [&](size_t f) { return int64_t(restart + (f - restart - kBar) % kBar); });
 }
 
 TEST(LooperTransport, NoTimeInformationIsPurePassThrough)
@@ -329,8 +325,7 @@ LooperRig& zeroLengthLoop(LooperRig& rig, bool backward, bool hostReportsStart)
 {
     rig.plugin->setParameter(0, 1.0f);
     rig.plugin->setParameter(4, 0.0f);
-    if (backward)
-        rig.plugin->setParameter(12, 1.0f);
+    if (backward) rig.plugin->setParameter(12, 1.0f);
     rig.host.transport().setReportsChanges(hostReportsStart);
     rig.host.transport().locateFrames(int64_t(3 * kBeat / 2));
     rig.host.transport().play();

@@ -19,8 +19,7 @@ namespace looperrig {
 inline int64_t sourceOf(float left, float right)
 {
     const auto frame = int64_t(left) - 1;
-    if (frame < 0 || float(frame + 1) != left || right != -left)
-        return -1;
+    if (frame < 0 || float(frame + 1) != left || right != -left) return -1;
     return frame;
 }
 

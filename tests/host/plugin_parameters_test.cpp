@@ -28,9 +28,9 @@ protected:
 
 TEST_F(PluginParameters, Names)
 {
-    const char* expected[24] = {"Loop1",  "Loop2",  "Loop3",  "Loop4",  "Value1",  "Value2",
-                                "Value3", "Value4", "pitch1", "pitch2", "pitch3",  "pitch4",
-                                "rev1",   "rev2",   "rev3",   "rev4",   "FX1",     "FX2",
+    const char* expected[24] = {"Loop1",  "Loop2",  "Loop3",   "Loop4",   "Value1",  "Value2",
+                                "Value3", "Value4", "pitch1",  "pitch2",  "pitch3",  "pitch4",
+                                "rev1",   "rev2",   "rev3",    "rev4",    "FX1",     "FX2",
                                 "FX3",    "FX4",    "FX1 sel", "FX2 sel", "FX3 sel", "FX4 sel"};
     for (VstInt32 i = 0; i < 24; ++i) {
         const auto reply = plugin.parameterName(i);

@@ -22,17 +22,14 @@ public:
     explicit BlockReader(int32_t instance)
     {
         const int fd = shm_open(sharedBlockName(instance).c_str(), O_RDONLY, 0);
-        if (fd < 0)
-            return;
+        if (fd < 0) return;
         void* memory = mmap(nullptr, sharedBlockSize, PROT_READ, MAP_SHARED, fd, 0);
         close(fd);
-        if (memory != MAP_FAILED)
-            block = static_cast<const SharedBlock*>(memory);
+        if (memory != MAP_FAILED) block = static_cast<const SharedBlock*>(memory);
     }
     ~BlockReader()
     {
-        if (block)
-            munmap(const_cast<SharedBlock*>(block), sharedBlockSize);
+        if (block) munmap(const_cast<SharedBlock*>(block), sharedBlockSize);
     }
     const SharedBlock* block = nullptr;
     const char* bytes() const { return reinterpret_cast<const char*>(block); }

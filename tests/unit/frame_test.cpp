@@ -129,8 +129,8 @@ TEST(FrameDispatcher, EditorOpcodesWithoutEditorAnswerZero)
 TEST(FrameDispatcher, DeprecatedAndUnknownOpcodesAnswerZero)
 {
     BareEffect effect;
-    for (VstInt32 opcode : {9, 16, 17, 18, 20, 21, 28, 30, 31, 32, 36, 37, 43, 46, 53, 54, 55, 57,
-                            80, 1000, -1, -80})
+    for (VstInt32 opcode :
+         {9, 16, 17, 18, 20, 21, 28, 30, 31, 32, 36, 37, 43, 46, 53, 54, 55, 57, 80, 1000, -1, -80})
         EXPECT_EQ(effect.dispatcher(opcode, 1, 1, nullptr, 1.0f), 0) << opcode;
     EXPECT_EQ(effect.dispatcher(effIdentify, 7, 7, nullptr, 7.0f), 0x4E764566);
     EXPECT_EQ(effect.dispatcher(effGetVstVersion, 0, 0, nullptr, 0.0f), 2400);

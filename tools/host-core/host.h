@@ -85,7 +85,10 @@ public:
     void setTempoOnlyWhenRequested(bool only) { tempoOnlyWhenRequested_.store(only); }
     // Edits every record handed out, after the transport made it: a host with
     // broken fields. Set between blocks on the driving thread; empty: no edit.
-    void setTimeInfoEdit(std::function<void(VstTimeInfo&)> edit) { timeInfoEdit_ = std::move(edit); }
+    void setTimeInfoEdit(std::function<void(VstTimeInfo&)> edit)
+    {
+        timeInfoEdit_ = std::move(edit);
+    }
     // The flag mask of the latest audioMasterGetTime request.
     VstIntPtr lastTimeRequestMask() const { return lastTimeMask_.load(); }
 
