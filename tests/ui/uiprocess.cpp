@@ -1,0 +1,155 @@
+#include "uiprocess.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <spawn.h>
+#include <sstream>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+using namespace std::chrono_literals;
+
+std::vector<std::string> environmentWith(const std::vector<std::string>& extra)
+{
+    std::vector<std::string> entries;
+    for (char** entry = environ; *entry; ++entry) {
+        const std::string text = *entry;
+        const std::string name = text.substr(0, text.find('=') + 1);
+        const bool replaced = std::any_of(extra.begin(), extra.end(),
+                                          [&](const auto& e) { return e.rfind(name, 0) == 0; });
+        if (!replaced) entries.push_back(text);
+    }
+    entries.insert(entries.end(), extra.begin(), extra.end());
+    return entries;
+}
+
+std::vector<char*> pointersTo(std::vector<std::string>& texts)
+{
+    std::vector<char*> pointers;
+    for (std::string& text : texts)
+        pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+} // namespace
+
+UiProcess::UiProcess(const std::vector<std::string>& arguments,
+                     const std::vector<std::string>& extraEnvironment)
+{
+    std::string pattern = std::filesystem::temp_directory_path() / "pl3uiprocess.XXXXXX";
+    if (!mkdtemp(pattern.data())) {
+        ADD_FAILURE() << "no temporary directory";
+        return;
+    }
+    directory = pattern;
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, (directory + "/out").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 2, (directory + "/err").c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    // The program's own name, as the plug-in gives it, then the arguments.
+    std::vector<std::string> argv{"PravoLindel3UI"};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    std::vector<std::string> environment = environmentWith(extraEnvironment);
+    const int result = posix_spawn(&child, PL3_UI_PATH, &actions, nullptr, pointersTo(argv).data(),
+                                   pointersTo(environment).data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (result != 0) {
+        child = -1;
+        ADD_FAILURE() << "cannot start " << PL3_UI_PATH << ": " << result;
+    }
+}
+
+UiProcess::~UiProcess()
+{
+    if (child > 0 && !status) {
+        kill(child, SIGKILL);
+        waitpid(child, nullptr, 0);
+    }
+    if (!directory.empty()) std::filesystem::remove_all(directory);
+}
+
+std::optional<int> UiProcess::waitForExit(std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (child > 0 && !status) {
+        int waitStatus = 0;
+        if (waitpid(child, &waitStatus, WNOHANG) == child)
+            status = waitStatus;
+        else if (std::chrono::steady_clock::now() >= deadline)
+            break;
+        else
+            std::this_thread::sleep_for(10ms);
+    }
+    return status;
+}
+
+bool UiProcess::waitForErrorLine(const std::string& line, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        // Whether it has ended is asked first, so that its last lines are read after it.
+        const bool ended = waitForExit(0ms).has_value();
+        const auto lines = errorLines();
+        if (std::find(lines.begin(), lines.end(), line) != lines.end()) return true;
+        if (ended || std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(10ms);
+    }
+}
+
+std::string UiProcess::standardOutput() const
+{
+    return readWholeFile(directory + "/out");
+}
+
+std::string UiProcess::standardError() const
+{
+    return readWholeFile(directory + "/err");
+}
+
+std::vector<std::string> UiProcess::errorLines() const
+{
+    return linesOf(standardError());
+}
+
+std::string readWholeFile(const std::string& path)
+{
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+std::vector<std::string> openFilesOf(pid_t pid)
+{
+    std::vector<std::string> files;
+    std::error_code error;
+    const std::filesystem::path fds = "/proc/" + std::to_string(pid) + "/fd";
+    for (const auto& entry : std::filesystem::directory_iterator(fds, error))
+        files.push_back(std::filesystem::read_symlink(entry.path(), error).string());
+    return files;
+}
