@@ -2,6 +2,7 @@
 #include "morvessine3.h"
 
 #include "loopmath.h"
+#include "morvessine3editor.h"
 
 #include <atomic>
 #include <cmath>
@@ -60,14 +61,14 @@ Morvessine3::Morvessine3(audioMasterCallback audioMaster)
 {
     fillDefaultProgram(programs[0]);
     phaserSetDefaults(phaser);
-    instanceNumber = instanceCounter.fetch_add(1);
+    sharedBlockLease = leaseSharedBlock(instanceCounter);
+    instanceNumber = sharedBlockLease.instanceNumber;
+    sharedBlock = sharedBlockLease.block;
 
     setNumInputs(2);
     setNumOutputs(2);
     setUniqueID(fourCharCode('l', 'o', 'o', 'p'));
     canProcessReplacing(true);
-
-    sharedBlock = createSharedBlock(instanceNumber);
 
     for (int k = 0; k < kNumLoops; ++k) {
         loops[k].value = programs[0].values[k * kNumKinds + kValue];
@@ -75,11 +76,17 @@ Morvessine3::Morvessine3(audioMasterCallback audioMaster)
         loops[k].fxSelect = float(k) * 0.25f;
     }
     IIR_resetIIR(hipassState);
+    editor = new Morvessine3Editor(this, instanceNumber);
 }
 
+// No poll tick may reach the effect once its teardown has begun. The block is
+// unmapped too: a host scanning plug-ins creates and closes hundreds of them.
 Morvessine3::~Morvessine3()
 {
+    editor->stopPolling();
     releaseBuffers();
+    sharedBlock = nullptr;
+    releaseSharedBlock(sharedBlockLease);
 }
 
 // --- Buffers ----------------------------------------------------------------
@@ -137,7 +144,14 @@ void Morvessine3::setParameter(VstInt32 index, float value)
 {
     // A value that is no number at all would poison every derived field.
     if (!std::isfinite(value)) return;
-    if (!isValidIndex(index)) return;
+    if (isValidIndex(index)) applyParameter(index, value);
+    editor->setParameter(index, value);
+}
+
+// The handler runs first, then the program keeps the value, then the shared
+// block gets the value and its text, before the editor hears of the change.
+void Morvessine3::applyParameter(VstInt32 index, float value)
+{
     const int loop = loopOf(index);
     switch (kindOf(index)) {
     case kLoop:
@@ -160,7 +174,6 @@ void Morvessine3::setParameter(VstInt32 index, float value)
         break;
     }
     programs[curProgram].values[Program::slotOf(index)] = value;
-
     if (sharedBlock) getParameterDisplay(index, writeSharedParameter(sharedBlock, index, value));
 }
 

@@ -18,6 +18,8 @@
 #include <atomic>
 #include <cstdint>
 
+class Morvessine3Editor;
+
 struct Loop {
     Relaxed<bool> on{false};
     Relaxed<int32_t> size{22050};
@@ -95,6 +97,8 @@ public:
     int32_t getInstanceNumber() const { return instanceNumber; }
 
 private:
+    void applyParameter(VstInt32 index, float value);
+
     // Loop control (parameter side).
     void handleLoop(int loop, float value);
     void handleValue(int loop, float value);
@@ -124,7 +128,7 @@ private:
     void renderFrames(const LoopBuffers& buffers, float** inputs, float** outputs, VstInt32 frames);
     int64_t blockStartFrame(double beat) const;
     void writeRing(const LoopBuffers& buffers, float** inputs, VstInt32 from, VstInt32 count);
-    void processGridEvents(int64_t pos, double beat, int64_t beatLength);
+    void processGridEvents(int64_t phase, double beat);
     void playLoop(const LoopBuffers& buffers, float** inputs, float** outputs, VstInt32 from,
                   VstInt32 to, int64_t barLength);
     void handleValueDisplay(float value, char* text);
@@ -166,6 +170,8 @@ private:
     Program programs[1];
     Phaser phaser{};
     double phaseCounter = 0.0;
+    Morvessine3Editor* editor = nullptr;
+    SharedBlockLease sharedBlockLease;
     SharedBlock* sharedBlock = nullptr;
     ScopeFeed scope;
 };

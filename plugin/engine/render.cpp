@@ -133,12 +133,11 @@ void Morvessine3::writeRing(const LoopBuffers& b, float** inputs, VstInt32 from,
 }
 
 // The capture points and beat-boundary work of the frame at host position pos,
-// whose input has just been written to the ring.
-void Morvessine3::processGridEvents(int64_t pos, double beat, int64_t beatLength)
+// whose input has just been written to the ring; phase is its distance from the
+// beat boundary at or before it.
+void Morvessine3::processGridEvents(int64_t phase, double beat)
 {
-    const int64_t phase = pos % beatLength;
-    if (capturePending && beat > double(currentLoopLength) && phase >= 0 &&
-        phase < currentLoopLength) {
+    if (capturePending && beat > double(currentLoopLength) && phase < currentLoopLength) {
         copyLoop2(int32_t(phase));
         loopPlaying = true;
         capturePending = false;
@@ -160,14 +159,29 @@ void Morvessine3::processGridEvents(int64_t pos, double beat, int64_t beatLength
     }
 }
 
-// Frames from pos up to the next multiple of beatLength; positions before the
-// song start count toward zero like the remainder does.
-static int64_t framesToNextBoundary(int64_t pos, int64_t beatLength)
-{
-    const int64_t phase = pos % beatLength;
-    if (phase == 0) return beatLength;
-    return phase > 0 ? beatLength - phase : -phase;
-}
+namespace {
+// Beat k begins on the first frame at or after k beats, so the boundaries keep
+// to the host's beats when a beat is no whole number of frames; with a whole
+// number they are its multiples. Positions before the song start have negative
+// beats.
+struct BeatGrid {
+    double samplesPerBeat;
+
+    int64_t boundary(int64_t beat) const
+    {
+        return int64_t(std::ceil(double(beat) * samplesPerBeat));
+    }
+    int64_t beatAt(int64_t pos) const
+    {
+        auto beat = int64_t(std::floor(double(pos) / samplesPerBeat));
+        while (boundary(beat + 1) <= pos)
+            ++beat;
+        while (boundary(beat) > pos)
+            --beat;
+        return beat;
+    }
+};
+} // namespace
 
 // The grid is only looked at on the frames where something can happen: the
 // block's first frame and every beat boundary. The loop fields and pending
@@ -179,17 +193,19 @@ void Morvessine3::renderFrames(const LoopBuffers& b, float** inputs, float** out
     const double beat = samplesPerBeat;
     const auto barLength = int64_t(4.0 * beat);
     const int64_t blockStart = blockStartFrame(beat);
-    const auto beatLength = int64_t(beat);
+    const BeatGrid grid{beat};
     nextBlockStart = blockStart + frames;
     gridRunning = true;
 
     VstInt32 i = 0;
     while (i < frames) {
         const int64_t pos = blockStart + i;
-        const auto runEnd =
-            VstInt32(std::min<int64_t>(frames, i + framesToNextBoundary(pos, beatLength)));
+        const int64_t beatIndex = grid.beatAt(pos);
+        const int64_t phase = pos - grid.boundary(beatIndex);
+        const int64_t toNext = grid.boundary(beatIndex + 1) - pos;
+        const auto runEnd = VstInt32(std::min<int64_t>(frames, i + toNext));
         writeRing(b, inputs, i, 1);
-        processGridEvents(pos, beat, beatLength);
+        processGridEvents(phase, beat);
         writeRing(b, inputs, i + 1, runEnd - i - 1);
         if (loopPlaying)
             playLoop(b, inputs, outputs, i, runEnd, barLength);

@@ -1,29 +1,95 @@
 #include "sharedblock.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
-SharedBlock* createSharedBlock(int32_t instanceNumber)
+namespace {
+void reportMappingFailure()
 {
-    const std::string name = sharedBlockName(instanceNumber);
-    // A failed shm_open shows up as a failed mapping and is reported there. A failed ftruncate
-    // is treated the same way: mapping an object shorter than the block would not fail, but the
-    // first access past its end would kill the host with SIGBUS.
-    const int fd = shm_open(name.c_str(), O_CREAT | O_RDWR, 0600);
+    std::puts("PravoLindel3VST > failed to map plugin shared memory ");
+    std::fflush(stdout);
+}
+
+// A failed ftruncate counts as a failed mapping: mapping an object shorter than
+// the block would not fail, but the first access past its end would kill the
+// host with SIGBUS.
+SharedBlock* mapAndClear(int fd)
+{
     void* memory = MAP_FAILED;
-    if (ftruncate(fd, sharedBlockSize) == 0)
+    if (fd >= 0 && ftruncate(fd, sharedBlockSize) == 0)
         memory = mmap(nullptr, sharedBlockSize, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
-    if (fd >= 0) close(fd);
     if (memory == MAP_FAILED) {
-        std::puts("PravoLindel3VST > failed to map plugin shared memory ");
+        reportMappingFailure();
         return nullptr;
     }
     std::memset(memory, 0, sharedBlockSize);
     return static_cast<SharedBlock*>(memory);
+}
+
+enum class Claim { Taken, Busy, Unavailable };
+
+// shm_open opens below /dev/shm without following links. An object that is not
+// this user's private one, or that a live process holds, is left alone.
+Claim claim(int32_t instanceNumber, int& lockFd)
+{
+    const int fd = shm_open(sharedBlockName(instanceNumber).c_str(), O_CREAT | O_RDWR, 0600);
+    if (fd < 0)
+        return (errno == EACCES || errno == ELOOP) ? Claim::Busy : Claim::Unavailable;
+    struct stat status {};
+    const bool isPrivate = fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
+                           status.st_uid == geteuid() && (status.st_mode & 077) == 0;
+    if (!isPrivate || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        close(fd);
+        return Claim::Busy;
+    }
+    lockFd = fd;
+    return Claim::Taken;
+}
+
+constexpr int kMaxClaims = 1024;
+} // namespace
+
+SharedBlock* createSharedBlock(int32_t instanceNumber)
+{
+    const int fd = shm_open(sharedBlockName(instanceNumber).c_str(), O_CREAT | O_RDWR, 0600);
+    SharedBlock* block = mapAndClear(fd);
+    if (fd >= 0) close(fd);
+    return block;
+}
+
+SharedBlockLease leaseSharedBlock(std::atomic<int32_t>& counter)
+{
+    SharedBlockLease lease;
+    for (int attempt = 0; attempt < kMaxClaims; ++attempt) {
+        lease.instanceNumber = counter.fetch_add(1);
+        switch (claim(lease.instanceNumber, lease.lockFd)) {
+        case Claim::Busy:
+            continue;
+        case Claim::Taken:
+            lease.block = mapAndClear(lease.lockFd);
+            return lease;
+        case Claim::Unavailable:
+            reportMappingFailure();
+            return lease;
+        }
+    }
+    reportMappingFailure();
+    return lease;
+}
+
+void releaseSharedBlock(SharedBlockLease& lease)
+{
+    unmapSharedBlock(lease.block);
+    lease.block = nullptr;
+    if (lease.lockFd >= 0) close(lease.lockFd);
+    lease.lockFd = -1;
 }
 
 void unmapSharedBlock(SharedBlock* block)

@@ -7,6 +7,7 @@
 // Plain C++ with no engine or plug-in dependency, so that the UI program can include it.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -53,9 +54,27 @@ inline std::string sharedBlockName(int32_t instanceNumber)
 // returns null; the engine then runs without the block.
 SharedBlock* createSharedBlock(int32_t instanceNumber);
 
-// The engine keeps its block mapped for the life of the process; this is for callers that map
-// blocks for a shorter time (tests). Null is ignored.
+// Null is ignored.
 void unmapSharedBlock(SharedBlock* block);
+
+// An engine's instance number and its block. The number is the first one from
+// the process-wide counter whose shared memory object this process can lock
+// (flock, exclusive, not waiting): another live process holding that lock, or
+// another user owning the object, moves on to the next number, so no two live
+// engines of this user share a number, a block, a FIFO or an executable. The
+// lock is held until release; a process with nothing else running still counts
+// from 0.
+struct SharedBlockLease {
+    int32_t instanceNumber = -1;
+    SharedBlock* block = nullptr; // null when the block could not be mapped
+    int lockFd = -1;
+};
+
+// Host UI thread, at engine construction. A block that cannot be had is
+// reported with one line; the engine then runs without it.
+SharedBlockLease leaseSharedBlock(std::atomic<int32_t>& counter);
+// Unmaps the block and gives the number back.
+void releaseSharedBlock(SharedBlockLease& lease);
 
 // Host or poll thread. Stores the value of parameter index and returns that entry's text field
 // (sharedTextSize bytes) for the display function to fill. Returns null, writing nothing, when

@@ -92,7 +92,8 @@ TEST(LooperCapture, OneBeatAt130BpmStartsAtOnceAt120WaitsForTheBeat)
         LooperRig rig(200000, 44100.0, 130.0);
         const size_t switchOn = 50000;
         rollWithLoop(rig, 1, switchOn, 200000);
-        const auto beatStart = size_t(switchOn / 20353 * 20353);
+        // Beat k starts on the first frame at or after k beats.
+        const auto beatStart = size_t(std::ceil(std::floor(switchOn / spb) * spb));
         ASSERT_GT(spb, 20353.0);
         for (size_t f = 0; f < beatStart + 20353; ++f)
             ASSERT_TRUE(rig.passesThrough(f)) << f;
@@ -111,6 +112,26 @@ TEST(LooperCapture, OneBeatAt130BpmStartsAtOnceAt120WaitsForTheBeat)
             return int64_t(capture - kBeat + (f - capture) % kBeat);
         });
     }
+}
+
+TEST(LooperCapture, TheGridKeepsToTheHostsBeatsWhenABeatIsNoWholeNumberOfFrames)
+{
+    // 400 beats at 130 BPM end on frame 8,141,538.46: a grid of whole 20,353-frame
+    // beats would have drifted 339 frames ahead of the song by then.
+    const double spb = 60.0 * 44100.0 / 130.0;
+    LooperRig rig(60000, 44100.0, 130.0);
+    const int64_t start = 8121185; // just past beat 399
+    rig.host.transport().locateFrames(start);
+    rollWithLoop(rig, 2, 16000, 60000); // "3/4 beat", switched on too late in beat 399
+    const auto beat400 = int64_t(std::ceil(400.0 * spb));
+    const auto capture = size_t(beat400 - start);
+    const size_t threeQuarters = 15265; // trunc(0.75 × 20,353.85)
+    // The loop plays the beat's start as it comes in, then repeats it.
+    for (size_t f = 0; f < capture + threeQuarters; ++f)
+        ASSERT_TRUE(rig.passesThrough(f)) << f;
+    rig.expectSources(capture + threeQuarters, 60000, [&](size_t f) {
+        return int64_t(capture + (f - capture - threeQuarters) % threeQuarters);
+    });
 }
 
 TEST(LooperPlayback, HalfSpeedRepeatsEveryFrameTwice)

@@ -59,7 +59,7 @@ TEST_F(PluginFrame, RecordAfterConstruction)
     EXPECT_EQ(e.numParams, 24);
     EXPECT_EQ(e.numInputs, 2);
     EXPECT_EQ(e.numOutputs, 2);
-    EXPECT_EQ(e.flags, effFlagsCanReplacing);
+    EXPECT_EQ(e.flags, effFlagsHasEditor | effFlagsCanReplacing);
     EXPECT_EQ(e.uniqueID, 0x6C6F6F70);
     EXPECT_EQ(e.version, 1);
     EXPECT_EQ(e.initialDelay, 0);
@@ -163,9 +163,16 @@ TEST_F(PluginFrame, NullTextBuffersAreNotWritten)
         plugin.dispatch(opcode, 0, 0, nullptr);
 }
 
-TEST_F(PluginFrame, EditorOpcodesWithoutEditorAnswerZero)
+TEST_F(PluginFrame, EditorRectBeforeTheFirstOpenAndKeyOpcodes)
 {
-    EXPECT_EQ(plugin.editorRect().result, 0);
+    const auto rect = plugin.editorRect();
+    EXPECT_EQ(rect.result, 1);
+    ASSERT_TRUE(rect.rect.has_value());
+    EXPECT_EQ(rect.rect->top, 0);
+    EXPECT_EQ(rect.rect->left, 0);
+    EXPECT_EQ(rect.rect->bottom, 517);
+    EXPECT_EQ(rect.rect->right, 260);
+    EXPECT_EQ(plugin.dispatch(effEditGetRect, 0, 0, nullptr), 0); // nowhere to store it
     EXPECT_EQ(plugin.dispatch(effEditKeyDown, 'a', 1, nullptr, 0.0f), 0);
     EXPECT_EQ(plugin.dispatch(effEditKeyUp, 'a', 1, nullptr, 1.0e30f), 0);
     EXPECT_EQ(plugin.dispatch(effSetEditKnobMode, 0, 2), 0);

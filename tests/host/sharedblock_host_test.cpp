@@ -1,5 +1,6 @@
 // The shared block as a reader in another process sees it, written by the real
 // library: parameter values and texts, and the oscilloscope trace of the output.
+#include "heldinstances.h"
 #include "looperrig.h"
 #include "sharedblock.h"
 
@@ -42,11 +43,10 @@ void renderConstant(LooperRig& rig, float value, size_t frames)
     rig.renderTo(frames);
 }
 
-// The first engine of a process is instance 0, the second instance 1.
 TEST(SharedBlockThroughHost, FreshBlockIsAllZero)
 {
     LooperRig rig(1);
-    BlockReader reader(0);
+    BlockReader reader(heldInstance(0));
     ASSERT_NE(reader.block, nullptr);
     for (size_t i = 0; i < sharedBlockSize; ++i)
         ASSERT_EQ(reader.bytes()[i], 0) << "byte " << i;
@@ -55,7 +55,7 @@ TEST(SharedBlockThroughHost, FreshBlockIsAllZero)
 TEST(SharedBlockThroughHost, ParameterValueAndTextAtTheirOffsets)
 {
     LooperRig rig(1);
-    BlockReader reader(0);
+    BlockReader reader(heldInstance(0));
     ASSERT_NE(reader.block, nullptr);
     rig.plugin->setParameter(4, 0.0f);
     float value = -1.0f;
@@ -77,7 +77,7 @@ TEST(SharedBlockThroughHost, ParameterValueAndTextAtTheirOffsets)
 TEST(SharedBlockThroughHost, NonFiniteValuesLeaveTheBlockAlone)
 {
     LooperRig rig(1);
-    BlockReader reader(0);
+    BlockReader reader(heldInstance(0));
     ASSERT_NE(reader.block, nullptr);
     rig.plugin->setParameter(5, 0.5f);
     rig.plugin->setParameter(5, std::numeric_limits<float>::quiet_NaN());
@@ -94,7 +94,7 @@ TEST(SharedBlockThroughHost, ThreeHundredPointsScrollTheTrace)
     LooperRig rig(176 * 300 + 1, 44100.0, 120.0, 500);
     for (size_t f = 0; f < rig.input.frames(); ++f)
         rig.input.at(0, f) = rig.input.at(1, f) = float(f / 176 + 1) / 1000.0f;
-    BlockReader reader(0);
+    BlockReader reader(heldInstance(0));
     ASSERT_NE(reader.block, nullptr);
     rig.renderTo(176 * 300);
     EXPECT_EQ(reader.block->scopePointCount, 256);
@@ -111,7 +111,7 @@ TEST(SharedBlockThroughHost, ConstantOutputsGiveOneSidedPoints)
 {
     for (float level : {0.5f, -0.5f}) {
         LooperRig rig(176 * 10 + 1);
-        BlockReader reader(0);
+        BlockReader reader(heldInstance(0));
         ASSERT_NE(reader.block, nullptr);
         renderConstant(rig, level, 176 * 10 + 1);
         ASSERT_EQ(reader.block->scopePointCount, 10);
@@ -126,8 +126,8 @@ TEST(SharedBlockThroughHost, TwoEnginesKeepTheirOwnBlocksAndTraces)
 {
     LooperRig loud(176 * 20 + 1);
     LooperRig quiet(176 * 20 + 1);
-    BlockReader first(0);
-    BlockReader second(1);
+    BlockReader first(heldInstance(0));
+    BlockReader second(heldInstance(1));
     ASSERT_NE(first.block, nullptr);
     ASSERT_NE(second.block, nullptr);
     for (size_t f = 0; f < loud.input.frames(); ++f) {
@@ -156,7 +156,7 @@ TEST(SharedBlockThroughHost, NoTimeInformationFeedsNoTrace)
 {
     LooperRig rig(176 * 5 + 1);
     rig.host.setTimeInfoAvailable(false);
-    BlockReader reader(0);
+    BlockReader reader(heldInstance(0));
     ASSERT_NE(reader.block, nullptr);
     renderConstant(rig, 0.5f, 176 * 5 + 1);
     EXPECT_EQ(reader.block->scopePointCount, 0);

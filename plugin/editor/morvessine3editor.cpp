@@ -1,0 +1,231 @@
+// Editor lifecycle and the UI process: writing the executable, starting it,
+// re-targeting it on later opens, and telling it to end.
+#include "morvessine3editor.h"
+
+#include "channel.h"
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+// The UI program, assembled into the plug-in's read-only data at build time.
+extern "C" {
+extern const unsigned char uifile[] __attribute__((visibility("hidden")));
+extern const uint32_t uifile_size __attribute__((visibility("hidden")));
+}
+
+namespace {
+constexpr const char* kLogPrefix = "PravoLindel3VST > ";
+
+void say(const char* text)
+{
+    std::printf("%s%s\n", kLogPrefix, text);
+    std::fflush(stdout);
+}
+
+void processFifoMessageCallback(void* editor)
+{
+    static_cast<Morvessine3Editor*>(editor)->processMessageFromUI();
+}
+
+bool writeAll(int fd, const unsigned char* bytes, size_t count)
+{
+    while (count > 0) {
+        const ssize_t written = write(fd, bytes, count);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return false;
+        bytes += written;
+        count -= size_t(written);
+    }
+    return true;
+}
+} // namespace
+
+Morvessine3Editor::Morvessine3Editor(AudioEffect* effect, int32_t instanceNumber)
+    : AEffEditor(effect), effectX(static_cast<AudioEffectX*>(effect)),
+      instanceNumber(instanceNumber)
+{
+    effect->setEditor(this);
+    copyUIExecutable();
+    prepareFifo();
+    pollTimer = std::make_unique<Timer>();
+    pollTimer->userData = this;
+    pollTimer->callbackFunction = processFifoMessageCallback;
+}
+
+Morvessine3Editor::~Morvessine3Editor()
+{
+    stopPolling();
+    const int uiFd = uiFifoFd.exchange(-1);
+    if (uiFd >= 0)
+        ::close(uiFd);
+    removeFifo(uiFifoPath);
+    const int pluginFd = pluginFifoFd.exchange(-1);
+    if (pluginFd >= 0) {
+        const auto record = channel::encodeTerminate();
+        [[maybe_unused]] const ssize_t ignored = write(pluginFd, record.data(), record.size());
+    }
+    endUIProcess();
+    removeFifo(pluginFifoPath);
+    if (pluginFd >= 0)
+        ::close(pluginFd);
+    if (wroteExecutable && uiExecutablePath != channel::uiExecutablePath(instanceNumber))
+        unlink(uiExecutablePath.c_str());
+}
+
+namespace {
+// Looks without reaping: the exit status stays for whoever waits for the child.
+bool hasEnded(pid_t pid)
+{
+    siginfo_t info{};
+    return waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid == pid;
+}
+} // namespace
+
+// A UI started just before the effect goes may not have opened its FIFOs yet;
+// the plugin FIFO stays until it has read the terminate record and ended. One
+// that does not end in time would never hear from this editor again.
+void Morvessine3Editor::endUIProcess()
+{
+    if (uiPid <= 0)
+        return;
+    for (int waited = 0; waited < kTerminateWaitMilliseconds; waited += 5) {
+        if (hasEnded(uiPid))
+            return;
+        usleep(5000);
+    }
+    kill(uiPid, SIGTERM);
+}
+
+void Morvessine3Editor::removeFifo(const char* path)
+{
+    if (path[0] != '\0')
+        unlink(path);
+}
+
+bool Morvessine3Editor::getRect(ERect** rect)
+{
+    if (!rect)
+        return false;
+    *rect = &rectangle;
+    return true;
+}
+
+bool Morvessine3Editor::open(void* window)
+{
+    AEffEditor::open(window);
+    openUI(window);
+    editorOpen = true;
+    return true;
+}
+
+void Morvessine3Editor::close()
+{
+    if (!editorOpen)
+        return;
+    pollTimer->stop();
+    editorOpen = false;
+}
+
+void Morvessine3Editor::stopPolling()
+{
+    pollTimer->stop();
+}
+
+void Morvessine3Editor::setParameter(int32_t index, float value)
+{
+    if (editorOpen)
+        dispatcher(channel::kParameter, index, 0, value, nullptr, nullptr);
+}
+
+bool Morvessine3Editor::resize(int32_t width, int32_t height)
+{
+    return effectX->sizeWindow(width < 200 ? 200 : width, height < 150 ? 150 : height);
+}
+
+// Written under a fresh name that nobody else can have prepared (exclusive
+// creation, never through a link), then renamed onto the fixed path, which also
+// replaces a file that an older UI process still runs from. Where the fixed
+// path cannot be taken over, the UI runs from the fresh file.
+bool Morvessine3Editor::copyUIExecutable()
+{
+    const std::string target = channel::uiExecutablePath(instanceNumber);
+    std::string fresh = target + ".XXXXXX";
+    const int fd = mkostemp(fresh.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool written = writeAll(fd, uifile, uifile_size) && fchmod(fd, 0700) == 0;
+    ::close(fd);
+    if (!written) {
+        unlink(fresh.c_str());
+        return false;
+    }
+    uiExecutablePath = rename(fresh.c_str(), target.c_str()) == 0 ? target : fresh;
+    wroteExecutable = true;
+    return true;
+}
+
+void Morvessine3Editor::openUI(void* window)
+{
+    const std::string windowText = std::to_string(reinterpret_cast<uintptr_t>(window));
+    if (firstOpen) {
+        startUIProcess(windowText);
+        openUiFifo(uiFifoPath);
+        openPluginFifo(pluginFifoPath);
+        firstOpen = false;
+    } else if (pluginFifoFd < 0) {
+        say("open : plugin fifo handle is not valid");
+    } else {
+        sendOpenMessage(windowText);
+    }
+    pollTimer->start(kPollMilliseconds);
+}
+
+// posix_spawn runs nothing of the host's between fork and exec, and the child
+// gets no descriptor of the host but its standard input, output and error.
+bool Morvessine3Editor::startUIProcess(const std::string& windowText)
+{
+    say("starting child process !");
+    if (!wroteExecutable) {
+        say("error : child process can't start ");
+        return false;
+    }
+    const std::string instanceText = channel::instanceText(instanceNumber);
+    char program[] = "PravoLindel3UI";
+    char* arguments[] = {program, const_cast<char*>(windowText.c_str()),
+                         const_cast<char*>(instanceText.c_str()), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    const int error =
+        posix_spawn(&uiPid, uiExecutablePath.c_str(), &actions, nullptr, arguments, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (error != 0) {
+        uiPid = -1;
+        say("error : child process can't start ");
+        return false;
+    }
+    return true;
+}
+
+void Morvessine3Editor::sendOpenMessage(const std::string& windowText)
+{
+    std::array<uint8_t, channel::kMaxOpenSize> record{};
+    const size_t size = channel::encodeOpen(windowText, record);
+    if (size == 0 || write(pluginFifoFd, record.data(), size) == -1) {
+        std::printf("%sopen message FAILED to write to plugin FIFO  err= %d\n", kLogPrefix,
+                    errno);
+        std::fflush(stdout);
+    }
+}

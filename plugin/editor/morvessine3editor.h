@@ -1,0 +1,78 @@
+// The plug-in side of the editor: writes the UI program the plug-in carries to
+// /tmp, starts it on the first editor open with the host's window, and keeps it
+// in step over the two FIFOs, polled by a timer while the editor is open.
+//
+// Threads: construction, open, close and destruction on the host thread that
+// calls the dispatcher; setParameter on any thread that changes a parameter
+// (the audio thread under automation: a non-blocking write, nothing else);
+// processMessageFromUI on the poll timer's thread.
+#pragma once
+
+#include "aeffeditor.h"
+#include "audioeffectx.h"
+#include "timer.h"
+
+#include <array>
+#include <atomic>
+#include <memory>
+#include <string>
+#include <sys/types.h>
+
+class Morvessine3Editor : public AEffEditor {
+public:
+    static constexpr VstInt16 kWidth = 260;
+    static constexpr VstInt16 kHeight = 517;
+    static constexpr int32_t kPollMilliseconds = 10;
+    static constexpr int kTerminateWaitMilliseconds = 1500;
+
+    Morvessine3Editor(AudioEffect* effect, int32_t instanceNumber);
+    ~Morvessine3Editor() override;
+
+    bool getRect(ERect** rect) override;
+    bool open(void* window) override;
+    void close() override;
+    void idle() override {}
+
+    void setParameter(int32_t index, float value);
+    bool resize(int32_t width, int32_t height);
+    // Stops the poll and waits for a tick in progress; the effect calls it before
+    // it tears itself down, so that no tick reaches a half-destroyed effect.
+    void stopPolling();
+
+    // The editor's own message sender: 1 writes a parameter record, 5 its single byte.
+    void dispatcher(int32_t opcode, int32_t index, intptr_t value, float opt, char* text,
+                    void* ptr);
+    void processMessageFromUI();
+
+    bool copyUIExecutable();
+    void openUI(void* window);
+    bool prepareFifo();
+    bool createFifo(const char* path);
+    bool openUiFifo(const char* path);
+    bool openPluginFifo(const char* path);
+
+    pid_t uiProcess() const { return uiPid; }
+    const std::string& executablePath() const { return uiExecutablePath; }
+
+private:
+    bool openFifo(std::atomic<int>& fd, const char* path, const char* failure);
+    void sendOpenMessage(const std::string& windowText);
+    bool startUIProcess(const std::string& windowText);
+    void removeFifo(const char* path);
+    void endUIProcess();
+
+    ERect rectangle{0, 0, kHeight, kWidth};
+    AudioEffectX* effectX;
+    std::atomic<bool> editorOpen{false};
+    int32_t instanceNumber;
+    bool firstOpen = true;
+    bool wroteExecutable = false;
+    std::string uiExecutablePath;
+    char uiFifoPath[256] = {};
+    std::atomic<int> uiFifoFd{-1};
+    std::atomic<int32_t> fifoCapacity{0};
+    char pluginFifoPath[256] = {};
+    std::atomic<int> pluginFifoFd{-1};
+    std::unique_ptr<Timer> pollTimer;
+    pid_t uiPid = -1;
+};

@@ -1,0 +1,280 @@
+// The editor as a host drives it: the real library opens its UI process in a
+// real X11 window, records travel both ways, and the UI ends with the effect,
+// with its host, and never runs from or talks through a file planted in /tmp.
+#include "channel.h"
+#include "editorrig.h"
+#include "heldinstances.h"
+#include "loadedplugin.h"
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+
+using namespace std::chrono_literals;
+using editorrig::HostWindow;
+using hostcore::Host;
+using hostcore::LoadedPlugin;
+
+namespace {
+
+constexpr int kWidth = 260;
+constexpr int kHeight = 517;
+
+pid_t onlyUiChild()
+{
+    pid_t found = -1;
+    editorrig::waitFor(
+        [&] {
+            const auto children = editorrig::uiChildren();
+            found = children.size() == 1 ? children[0] : -1;
+            return found > 0;
+        },
+        5s);
+    return found;
+}
+
+int32_t instanceOf(pid_t ui)
+{
+    const auto arguments = editorrig::argumentsOf(ui);
+    return arguments.size() == 3 ? std::atoi(arguments[2].c_str()) : -1;
+}
+
+// The exit status of a UI child once it has ended, or -1.
+int exitStatusWithin(pid_t pid, std::chrono::milliseconds timeout)
+{
+    int status = -1;
+    const bool ended = editorrig::waitFor(
+        [&] { return waitpid(pid, &status, WNOHANG) == pid; }, timeout);
+    return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class EditorProcess : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(std::getenv("DISPLAY"), nullptr) << "run under Xvfb"; }
+
+    Host host;
+    std::unique_ptr<LoadedPlugin> plugin = std::make_unique<LoadedPlugin>(PL3_PLUGIN_PATH, host);
+};
+
+TEST_F(EditorProcess, FirstOpenStartsTheUiEmbeddedInTheHostWindow)
+{
+    HostWindow window;
+    EXPECT_EQ(plugin->editorOpen(window.id()), 1);
+    const pid_t ui = onlyUiChild();
+    ASSERT_GT(ui, 0);
+    const auto arguments = editorrig::argumentsOf(ui);
+    ASSERT_EQ(arguments.size(), 3u);
+    EXPECT_EQ(arguments[0], "PravoLindel3UI");
+    EXPECT_EQ(arguments[1], std::to_string(window.id()));
+    EXPECT_TRUE(editorrig::waitFor([&] { return window.holdsWindowOfSize(kWidth, kHeight); }, 5s));
+    plugin->close();
+    EXPECT_EQ(exitStatusWithin(ui, 2s), 0);
+}
+
+TEST_F(EditorProcess, ReopeningMovesTheSameUiIntoTheNewWindow)
+{
+    HostWindow first;
+    HostWindow second;
+    plugin->editorOpen(first.id());
+    const pid_t ui = onlyUiChild();
+    ASSERT_GT(ui, 0);
+    ASSERT_TRUE(editorrig::waitFor([&] { return first.holdsWindowOfSize(kWidth, kHeight); }, 5s));
+    plugin->editorClose();
+    plugin->editorOpen(second.id());
+    EXPECT_TRUE(editorrig::waitFor([&] { return second.holdsWindowOfSize(kWidth, kHeight); }, 5s));
+    EXPECT_FALSE(first.holdsWindowOfSize(kWidth, kHeight));
+    EXPECT_EQ(editorrig::uiChildren(), std::vector<pid_t>{ui});
+    plugin->close();
+    EXPECT_EQ(exitStatusWithin(ui, 2s), 0);
+}
+
+TEST_F(EditorProcess, ARecordFromTheUiReachesEngineAndHostAndEchoesBack)
+{
+    editorrig::ErrorCapture uiDebugOutput;
+    HostWindow window;
+    plugin->editorOpen(window.id());
+    const pid_t ui = onlyUiChild();
+    ASSERT_GT(ui, 0);
+    const int32_t n = instanceOf(ui);
+    const auto record = channel::encodeParameter(5, 0.5f);
+    ASSERT_TRUE(editorrig::writeRecord(channel::uiFifoPath(n), record.data(), record.size()));
+
+    ASSERT_TRUE(editorrig::waitFor([&] { return !host.automations().empty(); }, 2s));
+    const auto automation = host.automations().front();
+    EXPECT_EQ(automation.index, 5);
+    EXPECT_EQ(automation.opt, 0.5f);
+    EXPECT_NE(automation.thread, std::this_thread::get_id()); // the poll thread
+    EXPECT_EQ(plugin->getParameter(5), 0.5f);
+    EXPECT_EQ(plugin->parameterDisplay(5).text, "1/2 beat");
+    EXPECT_TRUE(editorrig::waitFor(
+        [&] {
+            return uiDebugOutput.text().find("PravoLindel3UI > setParameter 5 0.5") !=
+                   std::string::npos;
+        },
+        2s));
+    plugin->close();
+    EXPECT_EQ(exitStatusWithin(ui, 2s), 0);
+}
+
+TEST_F(EditorProcess, RecordsOutsideTheParametersNeverReachTheHost)
+{
+    HostWindow window;
+    plugin->editorOpen(window.id());
+    const pid_t ui = onlyUiChild();
+    ASSERT_GT(ui, 0);
+    const std::string fifo = channel::uiFifoPath(instanceOf(ui));
+    for (const auto& record : {channel::encodeParameter(24, 1.0f), channel::encodeParameter(-1, 1.0f),
+                               channel::encodeParameter(3, std::numeric_limits<float>::quiet_NaN()),
+                               channel::encodeParameter(2, 1.0f)})
+        ASSERT_TRUE(editorrig::writeRecord(fifo, record.data(), record.size()));
+    ASSERT_TRUE(editorrig::waitFor([&] { return plugin->getParameter(2) == 1.0f; }, 2s));
+    const auto automations = host.automations();
+    ASSERT_EQ(automations.size(), 1u);
+    EXPECT_EQ(automations[0].index, 2);
+    EXPECT_EQ(plugin->getParameter(3), 0.0f);
+    plugin->close();
+    EXPECT_EQ(exitStatusWithin(ui, 2s), 0);
+}
+
+TEST_F(EditorProcess, DestroyingTheEffectEndsTheUiAndRemovesTheFifos)
+{
+    HostWindow window;
+    plugin->editorOpen(window.id());
+    const pid_t ui = onlyUiChild();
+    ASSERT_GT(ui, 0);
+    const int32_t n = instanceOf(ui);
+    EXPECT_TRUE(editorrig::fileExists(channel::uiFifoPath(n)));
+    EXPECT_TRUE(editorrig::fileExists(channel::pluginFifoPath(n)));
+    plugin->close();
+    EXPECT_EQ(exitStatusWithin(ui, 2s), 0);
+    EXPECT_FALSE(editorrig::fileExists(channel::uiFifoPath(n)));
+    EXPECT_FALSE(editorrig::fileExists(channel::pluginFifoPath(n)));
+}
+
+TEST_F(EditorProcess, AnEditorNeverOpenedStillRemovesItsFifos)
+{
+    plugin->startSession(44100.0, 512);
+    EXPECT_TRUE(editorrig::uiChildren().empty()) << "construction must not start the UI";
+    const int32_t n = heldInstance(0);
+    ASSERT_GE(n, 0);
+    EXPECT_TRUE(editorrig::fileExists(channel::uiFifoPath(n)));
+    EXPECT_TRUE(editorrig::fileExists(channel::pluginFifoPath(n)));
+    plugin->close();
+    EXPECT_FALSE(editorrig::fileExists(channel::uiFifoPath(n)));
+    EXPECT_FALSE(editorrig::fileExists(channel::pluginFifoPath(n)));
+    EXPECT_EQ(heldInstance(0), -1);
+}
+
+TEST_F(EditorProcess, TwoInstancesInOneHostNeverCross)
+{
+    Host otherHost;
+    auto other = std::make_unique<LoadedPlugin>(PL3_PLUGIN_PATH, otherHost);
+    HostWindow first;
+    HostWindow second;
+    plugin->editorOpen(first.id());
+    ASSERT_TRUE(editorrig::waitFor([] { return editorrig::uiChildren().size() == 1; }, 5s));
+    const pid_t firstUi = editorrig::uiChildren()[0];
+    other->editorOpen(second.id());
+    ASSERT_TRUE(editorrig::waitFor([] { return editorrig::uiChildren().size() == 2; }, 5s));
+    const auto children = editorrig::uiChildren();
+    const pid_t secondUi = children[0] == firstUi ? children[1] : children[0];
+    const int32_t firstN = instanceOf(firstUi);
+    const int32_t secondN = instanceOf(secondUi);
+    EXPECT_NE(firstN, secondN);
+
+    const auto record = channel::encodeParameter(7, 1.0f);
+    ASSERT_TRUE(editorrig::writeRecord(channel::uiFifoPath(secondN), record.data(), record.size()));
+    ASSERT_TRUE(editorrig::waitFor([&] { return other->getParameter(7) == 1.0f; }, 2s));
+    EXPECT_EQ(plugin->getParameter(7), 0.6666667f);
+    EXPECT_TRUE(host.automations().empty());
+    EXPECT_TRUE(editorrig::waitFor([&] { return second.holdsWindowOfSize(kWidth, kHeight); }, 5s));
+    EXPECT_TRUE(first.holdsWindowOfSize(kWidth, kHeight));
+    other->close();
+    EXPECT_EQ(exitStatusWithin(secondUi, 2s), 0);
+    EXPECT_FALSE(editorrig::hasEnded(firstUi));
+    plugin->close();
+    EXPECT_EQ(exitStatusWithin(firstUi, 2s), 0);
+}
+
+// A host process of its own: loads the plug-in, opens its editor in a window of
+// its own connection, reports the UI's pid and instance, and waits to be killed.
+pid_t startHostProcess(int report[2], bool openEditor)
+{
+    if (pipe(report) != 0)
+        return -1;
+    const pid_t child = fork();
+    if (child != 0)
+        return child;
+    close(report[0]);
+    Host childHost;
+    LoadedPlugin childPlugin(PL3_PLUGIN_PATH, childHost);
+    int32_t facts[2] = {-1, -1};
+    std::unique_ptr<HostWindow> window;
+    if (openEditor) {
+        window = std::make_unique<HostWindow>();
+        childPlugin.editorOpen(window->id());
+        const pid_t ui = onlyUiChild();
+        facts[0] = ui;
+        facts[1] = ui > 0 ? instanceOf(ui) : -1;
+    } else {
+        facts[1] = heldInstance(0);
+    }
+    [[maybe_unused]] const ssize_t sent = write(report[1], facts, sizeof(facts));
+    for (;;)
+        pause();
+}
+
+TEST_F(EditorProcess, KillingTheHostEndsItsUi)
+{
+    int report[2];
+    const pid_t hostProcess = startHostProcess(report, true);
+    ASSERT_GT(hostProcess, 0);
+    close(report[1]);
+    int32_t facts[2] = {-1, -1};
+    ASSERT_EQ(read(report[0], facts, sizeof(facts)), ssize_t(sizeof(facts)));
+    close(report[0]);
+    const pid_t ui = facts[0];
+    ASSERT_GT(ui, 0);
+    ASSERT_FALSE(editorrig::hasEnded(ui));
+    kill(hostProcess, SIGKILL);
+    waitpid(hostProcess, nullptr, 0);
+    EXPECT_TRUE(editorrig::waitFor([&] { return editorrig::hasEnded(ui); }, 3s));
+}
+
+TEST_F(EditorProcess, TwoHostProcessesNeverShareAnInstanceNumber)
+{
+    // Both processes load the library afresh, so both counters start at 0.
+    plugin.reset();
+    int report[2];
+    const pid_t hostProcess = startHostProcess(report, false);
+    ASSERT_GT(hostProcess, 0);
+    close(report[1]);
+    int32_t facts[2] = {-1, -1};
+    ASSERT_EQ(read(report[0], facts, sizeof(facts)), ssize_t(sizeof(facts)));
+    close(report[0]);
+    plugin = std::make_unique<LoadedPlugin>(PL3_PLUGIN_PATH, host);
+    HostWindow window;
+    plugin->editorOpen(window.id());
+    const pid_t ui = onlyUiChild();
+    ASSERT_GT(ui, 0);
+    EXPECT_EQ(facts[1], 0);
+    EXPECT_NE(instanceOf(ui), facts[1]);
+    EXPECT_EQ(instanceOf(ui), heldInstance(0));
+    kill(hostProcess, SIGKILL);
+    waitpid(hostProcess, nullptr, 0);
+    plugin->close();
+    EXPECT_EQ(exitStatusWithin(ui, 2s), 0);
+}
+
+} // namespace

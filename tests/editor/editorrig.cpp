@@ -1,0 +1,198 @@
+#include "editorrig.h"
+
+#include <X11/Xlib.h>
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <thread>
+
+namespace editorrig {
+
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+HostWindow::HostWindow(int width, int height)
+{
+    display = XOpenDisplay(nullptr);
+    if (!display)
+        throw std::runtime_error("no X display: run the editor tests under Xvfb (scripts/test)");
+    const int screen = DefaultScreen(display);
+    window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, unsigned(width),
+                                 unsigned(height), 0, BlackPixel(display, screen),
+                                 WhitePixel(display, screen));
+    XMapWindow(display, window);
+    XSync(display, False);
+}
+
+HostWindow::~HostWindow()
+{
+    if (display) {
+        XDestroyWindow(display, window);
+        XCloseDisplay(display);
+    }
+}
+
+bool HostWindow::holdsWindowOfSize(int width, int height) const
+{
+    std::vector<Window> pending{window};
+    bool found = false;
+    while (!pending.empty()) {
+        const Window current = pending.back();
+        pending.pop_back();
+        Window root = 0;
+        Window parent = 0;
+        Window* children = nullptr;
+        unsigned count = 0;
+        if (!XQueryTree(display, current, &root, &parent, &children, &count))
+            continue;
+        for (unsigned i = 0; i < count; ++i) {
+            XWindowAttributes attributes{};
+            if (XGetWindowAttributes(display, children[i], &attributes) &&
+                attributes.width == width && attributes.height == height)
+                found = true;
+            pending.push_back(children[i]);
+        }
+        if (children)
+            XFree(children);
+        if (found)
+            return true;
+    }
+    return false;
+}
+
+std::vector<std::string> argumentsOf(pid_t pid)
+{
+    std::ifstream file("/proc/" + std::to_string(pid) + "/cmdline", std::ios::binary);
+    std::vector<std::string> arguments;
+    std::string argument;
+    while (std::getline(file, argument, '\0'))
+        arguments.push_back(argument);
+    return arguments;
+}
+
+namespace {
+pid_t parentOf(pid_t pid, char* state)
+{
+    std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    if (!std::getline(file, line))
+        return -1;
+    // The command name may hold blanks and parentheses: the fields follow the last ')'.
+    std::istringstream fields(line.substr(line.rfind(')') + 2));
+    pid_t parent = -1;
+    fields >> *state >> parent;
+    return parent;
+}
+} // namespace
+
+std::vector<pid_t> uiChildren()
+{
+    std::vector<pid_t> children;
+    DIR* proc = opendir("/proc");
+    if (!proc)
+        return children;
+    while (dirent* entry = readdir(proc)) {
+        const pid_t pid = pid_t(std::atoi(entry->d_name));
+        char state = '?';
+        if (pid <= 0 || parentOf(pid, &state) != getpid() || state == 'Z')
+            continue;
+        const auto arguments = argumentsOf(pid);
+        if (!arguments.empty() && arguments[0] == "PravoLindel3UI")
+            children.push_back(pid);
+    }
+    closedir(proc);
+    return children;
+}
+
+bool hasEnded(pid_t pid)
+{
+    char state = '?';
+    return parentOf(pid, &state) < 0 || state == 'Z' || state == 'X';
+}
+
+bool fileExists(const std::string& path)
+{
+    return access(path.c_str(), F_OK) == 0;
+}
+
+namespace {
+std::string capturePath(const char* what)
+{
+    return "/tmp/pl3-editor-" + std::string(what) + "-" + std::to_string(getpid()) + ".txt";
+}
+
+int redirect(int fd, const std::string& path)
+{
+    std::fflush(nullptr);
+    const int saved = dup(fd);
+    const int file = open(path.c_str(), O_CREAT | O_TRUNC | O_WRONLY | O_CLOEXEC, 0600);
+    dup2(file, fd);
+    close(file);
+    return saved;
+}
+
+void restore(int fd, int saved, const std::string& path)
+{
+    std::fflush(nullptr);
+    dup2(saved, fd);
+    close(saved);
+    unlink(path.c_str());
+}
+
+std::string contentOf(const std::string& path)
+{
+    std::fflush(nullptr);
+    std::ifstream file(path);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+} // namespace
+
+ErrorCapture::ErrorCapture() : path(capturePath("stderr")), saved(redirect(2, path)) {}
+ErrorCapture::~ErrorCapture()
+{
+    restore(2, saved, path);
+}
+std::string ErrorCapture::text() const
+{
+    return contentOf(path);
+}
+
+OutputCapture::OutputCapture() : path(capturePath("stdout")), saved(redirect(1, path)) {}
+OutputCapture::~OutputCapture()
+{
+    restore(1, saved, path);
+}
+std::string OutputCapture::text() const
+{
+    return contentOf(path);
+}
+
+bool writeRecord(const std::string& fifo, const void* bytes, size_t size)
+{
+    const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool written = write(fd, bytes, size) == ssize_t(size);
+    close(fd);
+    return written;
+}
+
+} // namespace editorrig

@@ -1,0 +1,72 @@
+// What the editor tests share: a real X11 window standing in for the host's
+// editor window, the UI processes this test process started, and waiting.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+struct _XDisplay;
+
+namespace editorrig {
+
+// Polls condition every 10 ms until it holds or timeout passes.
+bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
+
+class HostWindow {
+public:
+    HostWindow(int width = 400, int height = 600);
+    ~HostWindow();
+    HostWindow(const HostWindow&) = delete;
+    HostWindow& operator=(const HostWindow&) = delete;
+
+    unsigned long id() const { return window; }
+    void* handle() const { return reinterpret_cast<void*>(window); }
+    // A descendant of this window with exactly this size exists.
+    bool holdsWindowOfSize(int width, int height) const;
+
+private:
+    // Xlib's own types stay in the source: its macros would clash with the tests'.
+    ::_XDisplay* display = nullptr;
+    unsigned long window = 0;
+};
+
+// The processes whose parent is this test process and whose argument 0 is
+// "PravoLindel3UI".
+std::vector<pid_t> uiChildren();
+std::vector<std::string> argumentsOf(pid_t pid);
+// The process no longer runs (gone, or a zombie waiting for its parent).
+bool hasEnded(pid_t pid);
+bool fileExists(const std::string& path);
+
+// Standard error of this process goes to a file while the capture lives, and so
+// does that of every child started meanwhile.
+class ErrorCapture {
+public:
+    ErrorCapture();
+    ~ErrorCapture();
+    std::string text() const;
+
+private:
+    std::string path;
+    int saved = -1;
+};
+
+// Standard output the same way: the plug-in's diagnostic lines.
+class OutputCapture {
+public:
+    OutputCapture();
+    ~OutputCapture();
+    std::string text() const;
+
+private:
+    std::string path;
+    int saved = -1;
+};
+
+// Writes one record into a FIFO the way the UI does.
+bool writeRecord(const std::string& fifo, const void* bytes, size_t size);
+
+} // namespace editorrig
