@@ -199,7 +199,7 @@ TEST_F(EditorProcess, TwoInstancesInOneHostNeverCross)
     EXPECT_EQ(plugin->getParameter(7), 0.6666667f);
     EXPECT_TRUE(host.automations().empty());
     EXPECT_TRUE(editorrig::waitFor([&] { return second.holdsWindowOfSize(kWidth, kHeight); }, 5s));
-    EXPECT_TRUE(first.holdsWindowOfSize(kWidth, kHeight));
+    EXPECT_TRUE(editorrig::waitFor([&] { return first.holdsWindowOfSize(kWidth, kHeight); }, 5s));
     other->close();
     EXPECT_EQ(exitStatusWithin(secondUi, 2s), 0);
     EXPECT_FALSE(editorrig::hasEnded(firstUi));
