@@ -54,8 +54,8 @@ int32_t instanceOf(pid_t ui)
 int exitStatusWithin(pid_t pid, std::chrono::milliseconds timeout)
 {
     int status = -1;
-    const bool ended = editorrig::waitFor(
-        [&] { return waitpid(pid, &status, WNOHANG) == pid; }, timeout);
+    const bool ended =
+        editorrig::waitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, timeout);
     return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
@@ -134,9 +134,10 @@ TEST_F(EditorProcess, RecordsOutsideTheParametersNeverReachTheHost)
     const pid_t ui = onlyUiChild();
     ASSERT_GT(ui, 0);
     const std::string fifo = channel::uiFifoPath(instanceOf(ui));
-    for (const auto& record : {channel::encodeParameter(24, 1.0f), channel::encodeParameter(-1, 1.0f),
-                               channel::encodeParameter(3, std::numeric_limits<float>::quiet_NaN()),
-                               channel::encodeParameter(2, 1.0f)})
+    for (const auto& record :
+         {channel::encodeParameter(24, 1.0f), channel::encodeParameter(-1, 1.0f),
+          channel::encodeParameter(3, std::numeric_limits<float>::quiet_NaN()),
+          channel::encodeParameter(2, 1.0f)})
         ASSERT_TRUE(editorrig::writeRecord(fifo, record.data(), record.size()));
     ASSERT_TRUE(editorrig::waitFor([&] { return plugin->getParameter(2) == 1.0f; }, 2s));
     const auto automations = host.automations();
@@ -211,11 +212,9 @@ TEST_F(EditorProcess, TwoInstancesInOneHostNeverCross)
 // its own connection, reports the UI's pid and instance, and waits to be killed.
 pid_t startHostProcess(int report[2], bool openEditor)
 {
-    if (pipe(report) != 0)
-        return -1;
+    if (pipe(report) != 0) return -1;
     const pid_t child = fork();
-    if (child != 0)
-        return child;
+    if (child != 0) return child;
     close(report[0]);
     Host childHost;
     LoadedPlugin childPlugin(PL3_PLUGIN_PATH, childHost);

@@ -20,8 +20,7 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline)
-            return false;
+        if (std::chrono::steady_clock::now() > deadline) return false;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     return true;
@@ -59,8 +58,7 @@ bool HostWindow::holdsWindowOfSize(int width, int height) const
         Window parent = 0;
         Window* children = nullptr;
         unsigned count = 0;
-        if (!XQueryTree(display, current, &root, &parent, &children, &count))
-            continue;
+        if (!XQueryTree(display, current, &root, &parent, &children, &count)) continue;
         for (unsigned i = 0; i < count; ++i) {
             XWindowAttributes attributes{};
             if (XGetWindowAttributes(display, children[i], &attributes) &&
@@ -68,10 +66,8 @@ bool HostWindow::holdsWindowOfSize(int width, int height) const
                 found = true;
             pending.push_back(children[i]);
         }
-        if (children)
-            XFree(children);
-        if (found)
-            return true;
+        if (children) XFree(children);
+        if (found) return true;
     }
     return false;
 }
@@ -91,8 +87,7 @@ pid_t parentOf(pid_t pid, char* state)
 {
     std::ifstream file("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
-    if (!std::getline(file, line))
-        return -1;
+    if (!std::getline(file, line)) return -1;
     // The command name may hold blanks and parentheses: the fields follow the last ')'.
     std::istringstream fields(line.substr(line.rfind(')') + 2));
     pid_t parent = -1;
@@ -105,16 +100,13 @@ std::vector<pid_t> uiChildren()
 {
     std::vector<pid_t> children;
     DIR* proc = opendir("/proc");
-    if (!proc)
-        return children;
+    if (!proc) return children;
     while (dirent* entry = readdir(proc)) {
         const pid_t pid = pid_t(std::atoi(entry->d_name));
         char state = '?';
-        if (pid <= 0 || parentOf(pid, &state) != getpid() || state == 'Z')
-            continue;
+        if (pid <= 0 || parentOf(pid, &state) != getpid() || state == 'Z') continue;
         const auto arguments = argumentsOf(pid);
-        if (!arguments.empty() && arguments[0] == "PravoLindel3UI")
-            children.push_back(pid);
+        if (!arguments.empty() && arguments[0] == "PravoLindel3UI") children.push_back(pid);
     }
     closedir(proc);
     return children;
@@ -188,8 +180,7 @@ std::string OutputCapture::text() const
 bool writeRecord(const std::string& fifo, const void* bytes, size_t size)
 {
     const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     const bool written = write(fd, bytes, size) == ssize_t(size);
     close(fd);
     return written;
