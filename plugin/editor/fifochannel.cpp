@@ -90,12 +90,10 @@ bool Morvessine3Editor::prepareFifo()
 
 bool Morvessine3Editor::createFifo(const char* path)
 {
-    if (mkfifo(path, 0600) == 0)
-        return true;
+    if (mkfifo(path, 0600) == 0) return true;
     const int error = errno;
     std::printf("%s ERROR FIFO creation failed : \n", kLogPrefix);
-    if (const char* reason = creationFailureReason(error))
-        std::printf("%s\n", reason);
+    if (const char* reason = creationFailureReason(error)) std::printf("%s\n", reason);
     std::fflush(stdout);
     return error == EEXIST;
 }
@@ -104,8 +102,7 @@ bool Morvessine3Editor::createFifo(const char* path)
 // /tmp, another user's file, one open to others) is reported and not used.
 bool Morvessine3Editor::openFifo(std::atomic<int>& fd, const char* path, const char* failure)
 {
-    if (fd >= 0)
-        return false;
+    if (fd >= 0) return false;
     const privatefile::Opened opened = privatefile::openFifo(path);
     if (opened.fd < 0) {
         if (opened.check == privatefile::Check::Missing ||
@@ -132,12 +129,10 @@ bool Morvessine3Editor::openPluginFifo(const char* path)
     return openFifo(pluginFifoFd, path, " ERROR opening FIFO for write");
 }
 
-void Morvessine3Editor::dispatcher(int32_t opcode, int32_t index, intptr_t, float opt, char*,
-                                   void*)
+void Morvessine3Editor::dispatcher(int32_t opcode, int32_t index, intptr_t, float opt, char*, void*)
 {
     const int fd = pluginFifoFd;
-    if (fd < 0)
-        return;
+    if (fd < 0) return;
     if (opcode == channel::kParameter) {
         const auto record = channel::encodeParameter(index, opt);
         [[maybe_unused]] const ssize_t ignored = write(fd, record.data(), record.size());
@@ -151,12 +146,10 @@ void Morvessine3Editor::processMessageFromUI()
 {
     const int32_t capacity = fifoCapacity;
     const int fd = uiFifoFd;
-    if (capacity <= 0 || fd < 0)
-        return;
+    if (capacity <= 0 || fd < 0) return;
     std::vector<uint8_t> buffer(size_t(capacity), 0);
     const ssize_t count = read(fd, buffer.data(), buffer.size());
-    if (count <= 0)
-        return;
+    if (count <= 0) return;
     EffectApplier applier(*effectX);
     uimessages::walk(buffer.data(), size_t(count), applier);
 }

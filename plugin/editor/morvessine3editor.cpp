@@ -41,10 +41,8 @@ bool writeAll(int fd, const unsigned char* bytes, size_t count)
 {
     while (count > 0) {
         const ssize_t written = write(fd, bytes, count);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0)
-            return false;
+        if (written < 0 && errno == EINTR) continue;
+        if (written <= 0) return false;
         bytes += written;
         count -= size_t(written);
     }
@@ -68,8 +66,7 @@ Morvessine3Editor::~Morvessine3Editor()
 {
     stopPolling();
     const int uiFd = uiFifoFd.exchange(-1);
-    if (uiFd >= 0)
-        ::close(uiFd);
+    if (uiFd >= 0) ::close(uiFd);
     removeFifo(uiFifoPath);
     const int pluginFd = pluginFifoFd.exchange(-1);
     if (pluginFd >= 0) {
@@ -78,8 +75,7 @@ Morvessine3Editor::~Morvessine3Editor()
     }
     endUIProcess();
     removeFifo(pluginFifoPath);
-    if (pluginFd >= 0)
-        ::close(pluginFd);
+    if (pluginFd >= 0) ::close(pluginFd);
     if (wroteExecutable && uiExecutablePath != channel::uiExecutablePath(instanceNumber))
         unlink(uiExecutablePath.c_str());
 }
@@ -98,11 +94,9 @@ bool hasEnded(pid_t pid)
 // that does not end in time would never hear from this editor again.
 void Morvessine3Editor::endUIProcess()
 {
-    if (uiPid <= 0)
-        return;
+    if (uiPid <= 0) return;
     for (int waited = 0; waited < kTerminateWaitMilliseconds; waited += 5) {
-        if (hasEnded(uiPid))
-            return;
+        if (hasEnded(uiPid)) return;
         usleep(5000);
     }
     kill(uiPid, SIGTERM);
@@ -110,14 +104,12 @@ void Morvessine3Editor::endUIProcess()
 
 void Morvessine3Editor::removeFifo(const char* path)
 {
-    if (path[0] != '\0')
-        unlink(path);
+    if (path[0] != '\0') unlink(path);
 }
 
 bool Morvessine3Editor::getRect(ERect** rect)
 {
-    if (!rect)
-        return false;
+    if (!rect) return false;
     *rect = &rectangle;
     return true;
 }
@@ -132,8 +124,7 @@ bool Morvessine3Editor::open(void* window)
 
 void Morvessine3Editor::close()
 {
-    if (!editorOpen)
-        return;
+    if (!editorOpen) return;
     pollTimer->stop();
     editorOpen = false;
 }
@@ -145,8 +136,7 @@ void Morvessine3Editor::stopPolling()
 
 void Morvessine3Editor::setParameter(int32_t index, float value)
 {
-    if (editorOpen)
-        dispatcher(channel::kParameter, index, 0, value, nullptr, nullptr);
+    if (editorOpen) dispatcher(channel::kParameter, index, 0, value, nullptr, nullptr);
 }
 
 bool Morvessine3Editor::resize(int32_t width, int32_t height)
@@ -163,8 +153,7 @@ bool Morvessine3Editor::copyUIExecutable()
     const std::string target = channel::uiExecutablePath(instanceNumber);
     std::string fresh = target + ".XXXXXX";
     const int fd = mkostemp(fresh.data(), O_CLOEXEC);
-    if (fd < 0)
-        return false;
+    if (fd < 0) return false;
     const bool written = writeAll(fd, uifile, uifile_size) && fchmod(fd, 0700) == 0;
     ::close(fd);
     if (!written) {
@@ -224,8 +213,7 @@ void Morvessine3Editor::sendOpenMessage(const std::string& windowText)
     std::array<uint8_t, channel::kMaxOpenSize> record{};
     const size_t size = channel::encodeOpen(windowText, record);
     if (size == 0 || write(pluginFifoFd, record.data(), size) == -1) {
-        std::printf("%sopen message FAILED to write to plugin FIFO  err= %d\n", kLogPrefix,
-                    errno);
+        std::printf("%sopen message FAILED to write to plugin FIFO  err= %d\n", kLogPrefix, errno);
         std::fflush(stdout);
     }
 }

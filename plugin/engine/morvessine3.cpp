@@ -44,7 +44,7 @@ constexpr float kDefaultValues[kNumLoops] = {0.0f, 0.22222222f, 0.33333334f, 0.6
 void fillDefaultProgram(Program& program)
 {
     for (int loop = 0; loop < kNumLoops; ++loop) {
-        float* values = program.values + loop * kNumKinds;
+        Relaxed<float>* values = program.values + loop * kNumKinds;
         values[kLoop] = 0.0f;
         values[kValue] = kDefaultValues[loop];
         values[kPitch] = 0.5f;
@@ -173,8 +173,18 @@ void Morvessine3::applyParameter(VstInt32 index, float value)
         handleFxId(loop, value);
         break;
     }
-    programs[curProgram].values[Program::slotOf(index)] = value;
-    if (sharedBlock) getParameterDisplay(index, writeSharedParameter(sharedBlock, index, value));
+    programs[0].values[Program::slotOf(index)] = value;
+    if (sharedBlock) publishParameter(index, value);
+}
+
+// The text is made here and handed over whole; a parameter whose display
+// writes nothing (FX sel, a Value outside the steps) keeps its old text.
+void Morvessine3::publishParameter(VstInt32 index, float value)
+{
+    constexpr char kUntouched = '\x7f';
+    char text[sharedTextSize] = {kUntouched};
+    getParameterDisplay(index, text);
+    writeSharedParameter(sharedBlock, index, value, text[0] == kUntouched ? nullptr : text);
 }
 
 float Morvessine3::getParameter(VstInt32 index)
@@ -252,7 +262,7 @@ void Morvessine3::setProgram(VstInt32 program)
     curProgram = 0;
     const Program& stored = programs[0];
     for (int k = 0; k < kNumLoops; ++k) {
-        const float* values = stored.values + k * kNumKinds;
+        const Relaxed<float>* values = stored.values + k * kNumKinds;
         loops[k].on = values[kLoop] != 0.0f;
         loops[k].reverse = values[kRev] != 0.0f;
         loops[k].fxOn = values[kFx] != 0.0f;

@@ -35,7 +35,8 @@ struct Loop {
 
 struct Program {
     // Loop-major: the six values of loop k sit at 6k .. 6k + 5, in kind order.
-    float values[parameters::kNumParameters];
+    // Written by every thread that sets a parameter.
+    Relaxed<float> values[parameters::kNumParameters];
     char name[kVstMaxProgNameLen + 1];
 
     static constexpr int slotOf(int index)
@@ -98,6 +99,7 @@ public:
 
 private:
     void applyParameter(VstInt32 index, float value);
+    void publishParameter(VstInt32 index, float value);
 
     // Loop control (parameter side).
     void handleLoop(int loop, float value);

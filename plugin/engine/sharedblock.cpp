@@ -1,10 +1,12 @@
 #include "sharedblock.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <iterator>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -40,8 +42,7 @@ enum class Claim { Taken, Busy, Unavailable };
 Claim claim(int32_t instanceNumber, int& lockFd)
 {
     const int fd = shm_open(sharedBlockName(instanceNumber).c_str(), O_CREAT | O_RDWR, 0600);
-    if (fd < 0)
-        return (errno == EACCES || errno == ELOOP) ? Claim::Busy : Claim::Unavailable;
+    if (fd < 0) return (errno == EACCES || errno == ELOOP) ? Claim::Busy : Claim::Unavailable;
     struct stat status {};
     const bool isPrivate = fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
                            status.st_uid == geteuid() && (status.st_mode & 077) == 0;
@@ -97,19 +98,25 @@ void unmapSharedBlock(SharedBlock* block)
     if (block != nullptr) munmap(block, sharedBlockSize);
 }
 
-char* writeSharedParameter(SharedBlock* block, int32_t index, float value)
+void writeSharedParameter(SharedBlock* block, int32_t index, float value, const char* text)
 {
-    if (block == nullptr || index < 0 || index >= sharedParameterCount) return nullptr;
+    if (block == nullptr || index < 0 || index >= sharedParameterCount) return;
     SharedParameterEntry& entry = block->parameters[index];
-    entry.value = value;
-    return entry.text;
+    std::atomic_ref<float>(entry.value).store(value, std::memory_order_relaxed);
+    if (text == nullptr) return;
+    // The text field is 8-byte aligned: two words carry it.
+    uint64_t words[sharedTextSize / sizeof(uint64_t)] = {};
+    std::memcpy(words, text, strnlen(text, sharedTextSize - 1));
+    auto* field = reinterpret_cast<uint64_t*>(entry.text);
+    for (size_t w = 0; w < std::size(words); ++w)
+        std::atomic_ref<uint64_t>(field[w]).store(words[w], std::memory_order_relaxed);
 }
 
 namespace {
 // Extremes of the mid signal over [from, to), folded into minimum and maximum.
 // Four independent lanes keep the compares out of one long dependency chain.
-void foldExtremes(const float* left, const float* right, int32_t from, int32_t to,
-                  float& minimum, float& maximum)
+void foldExtremes(const float* left, const float* right, int32_t from, int32_t to, float& minimum,
+                  float& maximum)
 {
     float lo[4] = {minimum, minimum, minimum, minimum};
     float hi[4] = {maximum, maximum, maximum, maximum};

@@ -76,10 +76,12 @@ SharedBlockLease leaseSharedBlock(std::atomic<int32_t>& counter);
 // Unmaps the block and gives the number back.
 void releaseSharedBlock(SharedBlockLease& lease);
 
-// Host or poll thread. Stores the value of parameter index and returns that entry's text field
-// (sharedTextSize bytes) for the display function to fill. Returns null, writing nothing, when
-// block is null or index is outside 0..23.
-char* writeSharedParameter(SharedBlock* block, int32_t index, float value);
+// Host or poll thread, and both at once: stores the value of parameter index
+// and, when text is not null, its display text (at most 15 characters), each
+// with relaxed atomic stores, so that two writers in this process never race;
+// a reader in another process may still see a text half rewritten. Nothing is
+// written when block is null or index is outside 0..23.
+void writeSharedParameter(SharedBlock* block, int32_t index, float value, const char* text);
 
 // Folds the engine's output into one min/max point per scopeWindow frames and appends the points
 // to the block's scrolling trace. One per engine: the running extremes belong to its own output.

@@ -180,7 +180,7 @@ TEST(SharedBlockCreate, WritesAreSeenThroughAnotherMapping)
     unsigned char* reader = mapByName(mapped.name());
     ASSERT_NE(reader, nullptr);
 
-    std::strcpy(writeSharedParameter(mapped.get(), 5, 0.25f), "1 beat");
+    writeSharedParameter(mapped.get(), 5, 0.25f, "1 beat");
     ScopeFeed scope;
     scope.addValues(*mapped.get(), -0.5f, 0.75f);
 
@@ -212,32 +212,43 @@ TEST(SharedBlockCreate, FailureIsReportedAndLeavesNoBlock)
     EXPECT_EQ(printed, "PravoLindel3VST > failed to map plugin shared memory \n");
 }
 
-TEST(SharedParameter, WritesTheValueAndHandsOutTheText)
+TEST(SharedParameter, WritesTheValueAndTheTextAtTheirOffsets)
 {
     SharedBlock block{};
-    char* text = writeSharedParameter(&block, 4, 0.0f);
-    ASSERT_NE(text, nullptr);
-    EXPECT_EQ(reinterpret_cast<unsigned char*>(text), bytesOf(block) + 144);
+    writeSharedParameter(&block, 4, 0.0f, "1 bar");
     EXPECT_EQ(floatAt(block, 128), 0.0f);
+    EXPECT_STREQ(reinterpret_cast<const char*>(bytesOf(block) + 144), "1 bar");
 
-    text = writeSharedParameter(&block, 20, 0.5f);
-    EXPECT_EQ(reinterpret_cast<unsigned char*>(text), bytesOf(block) + 656);
+    writeSharedParameter(&block, 20, 0.5f, nullptr);
     EXPECT_EQ(floatAt(block, 640), 0.5f);
-    EXPECT_EQ(text[0], '\0');
+    EXPECT_EQ(bytesOf(block)[656], 0);
 
-    text = writeSharedParameter(&block, 23, 0.75f);
-    EXPECT_EQ(reinterpret_cast<unsigned char*>(text), bytesOf(block) + 752);
+    writeSharedParameter(&block, 23, 0.75f, nullptr);
     EXPECT_EQ(floatAt(block, 736), 0.75f);
+}
+
+TEST(SharedParameter, ANewTextReplacesTheWholeFieldAndStaysBounded)
+{
+    SharedBlock block{};
+    writeSharedParameter(&block, 7, 1.0f, "1/32 beat");
+    writeSharedParameter(&block, 7, 0.0f, "OFF");
+    const unsigned char* field = bytesOf(block) + 32 * 7 + 16;
+    EXPECT_STREQ(reinterpret_cast<const char*>(field), "OFF");
+    EXPECT_TRUE(std::all_of(field + 3, field + 16, [](unsigned char b) { return b == 0; }));
+    writeSharedParameter(&block, 7, 0.0f, "a text far longer than the field");
+    EXPECT_EQ(field[15], 0);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(field)), "a text far long");
+    EXPECT_EQ(bytesOf(block)[32 * 8], 0); // the next entry is untouched
 }
 
 TEST(SharedParameter, IgnoresBadIndicesAndAMissingBlock)
 {
     SharedBlock block{};
     const SharedBlock before = block;
-    EXPECT_EQ(writeSharedParameter(&block, -1, 0.5f), nullptr);
-    EXPECT_EQ(writeSharedParameter(&block, 24, 0.5f), nullptr);
+    writeSharedParameter(&block, -1, 0.5f, "x");
+    writeSharedParameter(&block, 24, 0.5f, "x");
     EXPECT_EQ(std::memcmp(&block, &before, sizeof block), 0);
-    EXPECT_EQ(writeSharedParameter(nullptr, 3, 0.5f), nullptr);
+    writeSharedParameter(nullptr, 3, 0.5f, "x");
 }
 
 TEST(ScopeFeed, StartsWithItsWindowAndNoPoints)
