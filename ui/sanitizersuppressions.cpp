@@ -18,10 +18,14 @@ extern "C" __attribute__((visibility("default"))) const char* __tsan_default_sup
 
 extern "C" const char* __tsan_default_suppressions()
 {
-    // Qt hands events between its D-Bus thread and the GUI thread through its own
-    // uninstrumented queues; the UI's code itself runs on the GUI thread only.
+    // Qt hands events between its D-Bus and X event-reader threads and the GUI
+    // thread through its own uninstrumented queues; the UI's code itself runs on
+    // the GUI thread only.
     return "race:libglib-2.0.so\n"
            "race:libQt6Core.so\n"
-           "race:libQt6DBus.so\n";
+           "race:libQt6DBus.so\n"
+           "race:libQt6Gui.so\n"
+           "race:libQt6XcbQpa.so\n"
+           "race:libxcb.so\n";
 }
 #endif
