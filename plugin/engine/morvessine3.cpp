@@ -102,8 +102,11 @@ void Morvessine3::allocateBuffers()
     auto* published = memory == MAP_FAILED ? nullptr : new (std::nothrow) LoopBuffers;
     if (!published) {
         if (memory != MAP_FAILED) munmap(memory, 4 * channelBytes);
-        std::printf("%scannot allocate the loop buffers; passing the input through\n", kLogPrefix);
+        if (!reportedNoBuffers)
+            std::printf("%scannot allocate the loop buffers; passing the input through\n",
+                        kLogPrefix);
         std::fflush(stdout);
+        reportedNoBuffers = true;
         return;
     }
     auto* base = static_cast<float*>(memory);

@@ -176,4 +176,5 @@ private:
     SharedBlockLease sharedBlockLease;
     SharedBlock* sharedBlock = nullptr;
     ScopeFeed scope;
+    bool reportedNoBuffers = false; // the failure is said once, not at every resume
 };

@@ -69,10 +69,20 @@ protected:
 
 TEST_F(EditorProcess, FirstOpenStartsTheUiEmbeddedInTheHostWindow)
 {
+    // A descriptor of the host's own, inheritable: the UI must not get it.
+    const std::string hostFile = "/tmp/pl3-host-file-" + std::to_string(getpid());
+    const int hostFd = open(hostFile.c_str(), O_CREAT | O_RDWR, 0600);
+    ASSERT_GE(hostFd, 0);
     HostWindow window;
     EXPECT_EQ(plugin->editorOpen(window.id()), 1);
     const pid_t ui = onlyUiChild();
     ASSERT_GT(ui, 0);
+    char link[4096] = {};
+    const std::string inherited = "/proc/" + std::to_string(ui) + "/fd/" + std::to_string(hostFd);
+    const ssize_t length = readlink(inherited.c_str(), link, sizeof(link) - 1);
+    EXPECT_TRUE(length < 0 || std::string(link) != hostFile) << "the UI inherited a host file";
+    close(hostFd);
+    unlink(hostFile.c_str());
     const auto arguments = editorrig::argumentsOf(ui);
     ASSERT_EQ(arguments.size(), 3u);
     EXPECT_EQ(arguments[0], "PravoLindel3UI");
