@@ -1,0 +1,19 @@
+// The small pill-shaped buttons: a rounded 48 x 16 bar in three states.
+#pragma once
+
+#include <QImage>
+
+namespace pl3artwork {
+
+inline constexpr int kPillWidth = 48;
+inline constexpr int kPillHeight = 16;
+
+enum class PillState {
+    Normal,  // flat grey
+    Active,  // the accent blue
+    Pressed, // grey, pushed in: shaded from below
+};
+
+QImage renderPill(PillState state);
+
+} // namespace pl3artwork
