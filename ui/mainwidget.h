@@ -1,32 +1,109 @@
-// The UI's main window content: a fixed 260 x 517 widget that takes the parameter values the
-// plug-in sends. For now it keeps the values and reports each one on the debug output.
+// The whole visible editor: four loop strips (a size and a speed knob, loop, FX and reverse
+// buttons, captions and two value displays each) and the oscilloscope strip, in a fixed
+// 260 x 517 window.
+//
+// Values from the plug-in only mark controls and displays as changed; a 40 ms refresh repaints
+// them, so a burst of automation costs at most one repaint per widget per tick. Edits reach the
+// plug-in through the controls themselves; the main widget only sends the FX menu's choices.
 // GUI thread only.
 #pragma once
 
+#include "sharedblock.h"
+
+#include <QList>
+#include <QMutex>
+#include <QPixmap>
+#include <QPoint>
 #include <QWidget>
 
 #include <array>
 
+class Button;
+class Control;
+class Knob;
+class Oscilloscope;
+class QGroupBox;
+class QLabel;
+class QTimer;
+class SimpleDisplay;
 class UICommunication;
 
 class MainWidget : public QWidget {
     Q_OBJECT
 
 public:
-    // communication: the channel, or null when the UI runs without a plug-in.
+    // communication: the channel, or null when the UI runs without a plug-in. The controls
+    // start from the values the plug-in has published in the channel's shared block.
     explicit MainWidget(UICommunication* communication, QWidget* parent = nullptr,
                         Qt::WindowFlags flags = {});
+    ~MainWidget() override;
 
-    // The last value set for a parameter index 0..23 (0 until one arrives), 0 outside it.
-    float parameter(int index) const;
+    MainWidget(const MainWidget&) = delete;
+    MainWidget& operator=(const MainWidget&) = delete;
+
+    // The first registered control whose tag is index, or null.
+    Control* findControl(int index);
+    // Called by a control that goes away.
+    void removeControl(Control* control);
 
 public slots:
-    // A value that came from the plug-in; indices outside 0..23 are ignored.
+    // A value that came from the plug-in: moves the parameter's control and shows the block's
+    // display text under its knob. Indices outside 0..23 and values that are not finite
+    // change nothing.
     void setParameter(int index, float value);
+    // The 40 ms refresh: repaints what changed since the last tick.
+    void processGui();
+    // Hands a stereo block to the oscilloscope's local feed.
+    void processOscilloscope(float** inputs, int sampleframes);
+    // The FX menu of the loop strip that asked for it.
+    void prepareMenu(QPoint);
 
 private:
-    static constexpr int kParameterCount = 24;
+    friend class Control; // registers itself in controls and takes the channel
+
+    static constexpr int kLoopCount = 4;
+
+    struct LoopStrip {
+        QGroupBox* box = nullptr;
+        Knob* valueKnob = nullptr;
+        Knob* speedKnob = nullptr;
+        Button* loopButton = nullptr;
+        Button* fxButton = nullptr;
+        Button* reverseButton = nullptr;
+        QLabel* top = nullptr;
+        QLabel* bottom = nullptr;
+    };
+
+    SharedBlock* sharedBlock() const;
+    void buildStrip(int loop);
+    QGroupBox* makeStripBox(int loop);
+    Knob* makeKnob(QGroupBox* box, const QString& name, int tag, int x);
+    Button* makeButton(QGroupBox* box, const QString& name, int tag, int x);
+    QLabel* makeTopLabel(int loop);
+    QLabel* makeBottomLabel(int loop);
+    void initialiseFromBlock(Control* control);
+    void buildOscilloscope();
+    void setTexts();
+    SimpleDisplay* makeDisplay(QGroupBox* box, int x, int index);
+    void buildDisplays();
+    // The display text of a parameter, copied from the block bounded; empty without a block.
+    QString displayText(int index);
+    // Which effect the block says loop has: 0..3, or -1 when its value names none.
+    int selectedEffect(int loop) const;
+    int loopOfStrip(const QObject* box) const;
 
     UICommunication* communication;
-    std::array<float, kParameterCount> values{};
+    QTimer* guiTimer = nullptr;
+    Oscilloscope* oscilloscope = nullptr;
+    QList<Control*> controls;
+    QMutex controlsMutex;
+    // One strip for every knob, rescaled to the knobs' size; and the two button faces.
+    QPixmap knobStrip;
+    QPixmap buttonNormal;
+    QPixmap buttonPressed;
+    std::array<LoopStrip, kLoopCount> strips;
+    QGroupBox* oscilloGroup = nullptr;
+    std::array<SimpleDisplay*, kLoopCount> m_valueDisplay{};
+    std::array<SimpleDisplay*, kLoopCount> m_speedDisplay{};
+    std::array<char, 24> textBuffer{};
 };

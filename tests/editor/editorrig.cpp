@@ -1,12 +1,14 @@
 #include "editorrig.h"
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -49,9 +51,14 @@ HostWindow::~HostWindow()
 
 bool HostWindow::holdsWindowOfSize(int width, int height) const
 {
+    return descendantOfSize(width, height) != 0;
+}
+
+unsigned long HostWindow::descendantOfSize(int width, int height) const
+{
     std::vector<Window> pending{window};
-    bool found = false;
-    while (!pending.empty()) {
+    Window found = 0;
+    while (!pending.empty() && !found) {
         const Window current = pending.back();
         pending.pop_back();
         Window root = 0;
@@ -59,17 +66,67 @@ bool HostWindow::holdsWindowOfSize(int width, int height) const
         Window* children = nullptr;
         unsigned count = 0;
         if (!XQueryTree(display, current, &root, &parent, &children, &count)) continue;
-        for (unsigned i = 0; i < count; ++i) {
+        for (unsigned i = 0; i < count && !found; ++i) {
             XWindowAttributes attributes{};
             if (XGetWindowAttributes(display, children[i], &attributes) &&
                 attributes.width == width && attributes.height == height)
-                found = true;
+                found = children[i];
             pending.push_back(children[i]);
         }
         if (children) XFree(children);
-        if (found) return true;
     }
-    return false;
+    return found;
+}
+
+namespace {
+// The window may be unmapped or destroyed between the look-up and the read; Xlib's default
+// handler would end the test process for that.
+bool xRequestFailed = false;
+int noteXError(Display*, XErrorEvent*)
+{
+    xRequestFailed = true;
+    return 0;
+}
+
+uint64_t fnv1a(const char* bytes, size_t size)
+{
+    uint64_t hash = 14695981039346656037ull;
+    for (size_t i = 0; i < size; ++i)
+        hash = (hash ^ uint8_t(bytes[i])) * 1099511628211ull;
+    return hash;
+}
+} // namespace
+
+// X only hands out pixels that lie on the screen, and a small screen cuts the window off.
+std::optional<uint64_t> HostWindow::pixelChecksum(int width, int height) const
+{
+    const Window target = descendantOfSize(width, height);
+    XWindowAttributes attributes{};
+    if (!target || !XGetWindowAttributes(display, target, &attributes) ||
+        attributes.map_state != IsViewable)
+        return std::nullopt;
+    int rootX = 0;
+    int rootY = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, target, attributes.root, 0, 0, &rootX, &rootY, &child);
+    const int left = std::max(0, -rootX);
+    const int top = std::max(0, -rootY);
+    const int right = std::min(width, attributes.screen->width - rootX);
+    const int bottom = std::min(height, attributes.screen->height - rootY);
+    if (right <= left || bottom <= top) return std::nullopt;
+
+    xRequestFailed = false;
+    const auto previous = XSetErrorHandler(noteXError);
+    XImage* image = XGetImage(display, target, left, top, unsigned(right - left),
+                              unsigned(bottom - top), AllPlanes, ZPixmap);
+    XSync(display, False);
+    XSetErrorHandler(previous);
+    if (!image) return std::nullopt;
+    std::optional<uint64_t> checksum;
+    if (!xRequestFailed)
+        checksum = fnv1a(image->data, size_t(image->bytes_per_line) * size_t(image->height));
+    XDestroyImage(image);
+    return checksum;
 }
 
 std::vector<std::string> argumentsOf(pid_t pid)

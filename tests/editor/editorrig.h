@@ -3,7 +3,9 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
@@ -26,8 +28,14 @@ public:
     void* handle() const { return reinterpret_cast<void*>(window); }
     // A descendant of this window with exactly this size exists.
     bool holdsWindowOfSize(int width, int height) const;
+    // A checksum of the pixels that the descendant of this size shows on the screen; empty
+    // while there is no such window or it is not viewable.
+    std::optional<uint64_t> pixelChecksum(int width, int height) const;
 
 private:
+    // The first descendant with exactly this size, or 0.
+    unsigned long descendantOfSize(int width, int height) const;
+
     // Xlib's own types stay in the source: its macros would clash with the tests'.
     ::_XDisplay* display = nullptr;
     unsigned long window = 0;

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <sys/file.h>
+#include <sys/ioctl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -85,6 +86,13 @@ void ChannelFiles::openEnds()
 void ChannelFiles::writePlugin(const Bytes& bytes) const
 {
     ASSERT_EQ(write(pluginFd, bytes.data(), bytes.size()), ssize_t(bytes.size()));
+}
+
+size_t ChannelFiles::pluginBytesWaiting() const
+{
+    int count = 0;
+    EXPECT_EQ(ioctl(pluginFd, FIONREAD, &count), 0);
+    return size_t(count);
 }
 
 Bytes ChannelFiles::readUi() const

@@ -41,6 +41,8 @@ public:
     // written records in the pipe until the UI reads them.
     void openEnds();
     void writePlugin(const Bytes& bytes) const;
+    // Bytes written into the plugin FIFO that the UI has not read yet.
+    size_t pluginBytesWaiting() const;
     // One non-blocking read of the UI FIFO; empty when nothing is waiting.
     Bytes readUi() const;
 

@@ -4,6 +4,7 @@
 #include "debuglog.h"
 #include "eventloop.h"
 #include "mainwidget.h"
+#include "mainwidgetprobe.h"
 #include "uicommunication.h"
 
 #include <QCoreApplication>
@@ -62,20 +63,26 @@ TEST_F(ConnectedChannel, OpensEverythingWithoutALine)
 TEST_F(ConnectedChannel, RecordsInThePluginFifoReachTheMainWidgetThroughThePoll)
 {
     files.writePlugin(join({parameterBytes(5, 0.5f), {2}, parameterBytes(12, 1.0f)}));
-    ASSERT_TRUE(processEventsUntil([&] { return mainWidget->parameter(12) == 1.0f; }, 2s));
-    EXPECT_EQ(mainWidget->parameter(5), 0.5f);
-    EXPECT_EQ(log.lines(), (std::vector<std::string>{"PravoLindel3UI > setParameter 5 0.5",
-                                                     "PravoLindel3UI > setParameter 12 1"}));
+    ASSERT_TRUE(processEventsUntil([&] { return buttonPressed(*mainWidget, 12); }, 2s));
+    EXPECT_EQ(knobValue(*mainWidget, 5), 0.5f);
+    EXPECT_TRUE(log.lines().empty()) << "nothing is printed per parameter";
 }
 
 TEST_F(ConnectedChannel, OneTickAppliesEverythingWrittenSinceTheLast)
 {
     // More records than a small read would take, written one by one as the plug-in does.
+    // Every value switches its button on; the FX selections 20..23 have no control.
     for (int i = 0; i < 24; ++i)
-        files.writePlugin(parameterBytes(i, float(i) / 32.0f));
+        files.writePlugin(parameterBytes(i, 0.5f + float(i) / 64.0f));
     communication->processMessageFromPlugin();
-    for (int i = 0; i < 24; ++i)
-        EXPECT_EQ(mainWidget->parameter(i), float(i) / 32.0f) << i;
+    for (int i = 0; i < 20; ++i) {
+        const bool isKnob = i >= 4 && i < 12;
+        if (isKnob) {
+            EXPECT_EQ(knobValue(*mainWidget, i), 0.5f + float(i) / 64.0f) << i;
+        } else {
+            EXPECT_TRUE(buttonPressed(*mainWidget, i)) << i;
+        }
+    }
 }
 
 TEST_F(ConnectedChannel, ParameterBatchSetsTheFirstSevenParameters)
@@ -86,9 +93,13 @@ TEST_F(ConnectedChannel, ParameterBatchSetsTheFirstSevenParameters)
     batch.insert(batch.end(), {'h', 'i', 0});
     files.writePlugin(batch);
     communication->processMessageFromPlugin();
-    const float expected[] = {1.0f, 0.0f, 0.2f, 1.0f, 0.4f, 0.0f, 0.8f};
-    for (int k = 0; k < 7; ++k)
-        EXPECT_FLOAT_EQ(mainWidget->parameter(k), expected[k]) << k;
+    // Loop buttons 0..3 (on from 0.5), then size knobs 4..6.
+    const bool pressed[] = {true, false, false, true};
+    for (int k = 0; k < 4; ++k)
+        EXPECT_EQ(buttonPressed(*mainWidget, k), pressed[k]) << k;
+    EXPECT_FLOAT_EQ(knobValue(*mainWidget, 4), 0.4f);
+    EXPECT_FLOAT_EQ(knobValue(*mainWidget, 5), 0.0f);
+    EXPECT_FLOAT_EQ(knobValue(*mainWidget, 6), 0.8f);
 }
 
 TEST_F(ConnectedChannel, UnknownOpcodeIsReportedOnStandardOutputAndTheRestDropped)
@@ -97,12 +108,12 @@ TEST_F(ConnectedChannel, UnknownOpcodeIsReportedOnStandardOutputAndTheRestDroppe
     files.writePlugin(join({{0}, parameterBytes(1, 1.0f)}));
     communication->processMessageFromPlugin();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), kUnhandledLine);
-    EXPECT_EQ(mainWidget->parameter(1), 0.0f);
+    EXPECT_FALSE(buttonPressed(*mainWidget, 1));
 
     // The next tick reads afresh.
     files.writePlugin(parameterBytes(1, 1.0f));
     communication->processMessageFromPlugin();
-    EXPECT_EQ(mainWidget->parameter(1), 1.0f);
+    EXPECT_TRUE(buttonPressed(*mainWidget, 1));
 }
 
 TEST_F(ConnectedChannel, MalformedRecordEndsTheReadLikeAnUnknownOpcode)
@@ -113,8 +124,8 @@ TEST_F(ConnectedChannel, MalformedRecordEndsTheReadLikeAnUnknownOpcode)
         {parameterBytes(2, 0.5f), {6, 0xFF, 0xFF, 0xFF, 0x7F, '1', 0}, parameterBytes(3, 0.5f)}));
     communication->processMessageFromPlugin();
     EXPECT_EQ(testing::internal::GetCapturedStdout(), kUnhandledLine);
-    EXPECT_EQ(mainWidget->parameter(2), 0.5f);
-    EXPECT_EQ(mainWidget->parameter(3), 0.0f);
+    EXPECT_TRUE(buttonPressed(*mainWidget, 2));
+    EXPECT_FALSE(buttonPressed(*mainWidget, 3));
 }
 
 TEST_F(ConnectedChannel, TerminateEndsTheEventLoopWithZeroAndPrintsOnlyItsLine)
@@ -125,7 +136,7 @@ TEST_F(ConnectedChannel, TerminateEndsTheEventLoopWithZeroAndPrintsOnlyItsLine)
     EXPECT_EQ(QCoreApplication::exec(), 0);
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
     EXPECT_EQ(log.lines(), std::vector<std::string>{"PravoLindel3UI > terminating QApplication "});
-    EXPECT_EQ(mainWidget->parameter(4), 0.0f);
+    EXPECT_EQ(knobValue(*mainWidget, 4), 0.0f);
 }
 
 TEST_F(ConnectedChannel, SendParameterWritesOneNineByteRecordIntoTheUiFifo)
@@ -154,8 +165,16 @@ TEST_F(ConnectedChannel, ParameterIndicesWithoutAParameterChangeNothing)
     files.writePlugin(
         join({parameterBytes(24, 1.0f), parameterBytes(-1, 1.0f), parameterBytes(23, 0.5f)}));
     communication->processMessageFromPlugin();
-    EXPECT_EQ(mainWidget->parameter(23), 0.5f);
-    EXPECT_EQ(log.lines(), std::vector<std::string>{"PravoLindel3UI > setParameter 23 0.5"});
+    EXPECT_EQ(files.pluginBytesWaiting(), 0u);
+    for (int i = 0; i < 20; ++i) {
+        const bool isKnob = i >= 4 && i < 12;
+        if (isKnob) {
+            EXPECT_EQ(knobValue(*mainWidget, i), 0.0f) << i;
+        } else {
+            EXPECT_FALSE(buttonPressed(*mainWidget, i)) << i;
+        }
+    }
+    EXPECT_TRUE(log.lines().empty());
 }
 
 // A file at a channel path that must not be used, and how it is made.
@@ -225,7 +244,7 @@ TEST_P(RefusedFifo, IsReportedInOneLineAndNeverUsed)
         const Bytes record = parameterBytes(3, 1.0f);
         ASSERT_EQ(write(targetFd, record.data(), record.size()), ssize_t(record.size()));
         communication.processMessageFromPlugin();
-        EXPECT_EQ(mainWidget.parameter(3), 0.0f) << "the UI read from it";
+        EXPECT_FALSE(buttonPressed(mainWidget, 3)) << "the UI read from it";
     }
     if (targetFd >= 0) close(targetFd);
 }

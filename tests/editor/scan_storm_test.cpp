@@ -1,5 +1,6 @@
 // A host scanning plug-ins: many instances created and closed in a row in one
-// process leave no descriptor, mapping, thread, file or process behind.
+// process leave no descriptor, mapping, thread, file or process behind. With the
+// editor tests, one test at a time: it compares what stands in /tmp.
 #include "loadedplugin.h"
 
 #include <gtest/gtest.h>
