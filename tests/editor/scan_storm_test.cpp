@@ -124,8 +124,11 @@ TEST(ScanStorm, SixteenInstancesAHundredTimesLeaveNothingBehind)
     const Footprint after;
     EXPECT_EQ(after.descriptors, before.descriptors);
     EXPECT_EQ(after.mappings, before.mappings);
+#if !defined(__SANITIZE_THREAD__)
     // A leaked session would keep 128 MiB; allocators move a little on their own.
+    // (ThreadSanitizer keeps shadow memory for every mapping it has seen.)
     EXPECT_LT(after.addressSpace, before.addressSpace + 64);
+#endif
     EXPECT_EQ(after.threads, before.threads);
     EXPECT_EQ(after.files, before.files);
     std::sort(createAndClose.begin(), createAndClose.end());
