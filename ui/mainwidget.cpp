@@ -1,5 +1,6 @@
 #include "mainwidget.h"
 
+#include "blockreading.h"
 #include "button.h"
 #include "knob.h"
 #include "oscilloscope.h"
@@ -68,7 +69,6 @@ constexpr int kDisplayWidth = 45;
 constexpr int kDisplayHeight = 16;
 
 // A display text fills at most 15 of its entry's 16 bytes; the 16th is the terminator.
-constexpr int kMaxDisplayText = sharedTextSize - 1;
 
 const QColor kTraceColour(0, 143, 214, 254);
 
@@ -320,7 +320,8 @@ QLabel* MainWidget::makeBottomLabel(int loop)
 void MainWidget::initialiseFromBlock(Control* control)
 {
     if (const SharedBlock* block = sharedBlock())
-        control->setValue(block->parameters[control->controlTag()].value);
+        if (const auto value = blockreading::parameterValue(*block, control->controlTag()))
+            control->setValue(*value);
 }
 
 void MainWidget::buildOscilloscope()
@@ -372,28 +373,16 @@ void MainWidget::buildDisplays()
     }
 }
 
-// The plug-in may be rewriting the text while it is read: the copy stops at the entry's end
-// whatever the bytes are.
-QString MainWidget::displayText(int index)
+QString MainWidget::displayText(int index) const
 {
-    textBuffer.fill('\0');
-    if (const SharedBlock* block = sharedBlock()) {
-        const char* text = block->parameters[index].text;
-        for (int i = 0; i < kMaxDisplayText && text[i] != '\0'; ++i)
-            textBuffer[size_t(i)] = text[i];
-    }
-    return QString::fromUtf8(textBuffer.data());
+    const SharedBlock* block = sharedBlock();
+    return block ? QString::fromUtf8(blockreading::displayText(*block, index).data()) : QString();
 }
 
 int MainWidget::selectedEffect(int loop) const
 {
     const SharedBlock* block = sharedBlock();
-    if (!block) return 0;
-    const float scaled = block->parameters[kFirstFxSelect + loop].value * 4.0f;
-    // Truncated toward zero, -1 < scaled < 4 names an effect; a value that is not a number
-    // names none.
-    if (!(scaled > -1.0f && scaled < 4.0f)) return -1;
-    return int(scaled);
+    return block ? blockreading::selectedEffect(*block, loop) : 0;
 }
 
 int MainWidget::loopOfStrip(const QObject* box) const

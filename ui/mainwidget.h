@@ -87,7 +87,7 @@ private:
     SimpleDisplay* makeDisplay(QGroupBox* box, int x, int index);
     void buildDisplays();
     // The display text of a parameter, copied from the block bounded; empty without a block.
-    QString displayText(int index);
+    QString displayText(int index) const;
     // Which effect the block says loop has: 0..3, or -1 when its value names none.
     int selectedEffect(int loop) const;
     int loopOfStrip(const QObject* box) const;
@@ -105,5 +105,4 @@ private:
     QGroupBox* oscilloGroup = nullptr;
     std::array<SimpleDisplay*, kLoopCount> m_valueDisplay{};
     std::array<SimpleDisplay*, kLoopCount> m_speedDisplay{};
-    std::array<char, 24> textBuffer{};
 };

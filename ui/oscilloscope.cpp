@@ -1,5 +1,7 @@
 #include "oscilloscope.h"
 
+#include "blockreading.h"
+
 #include <QMutexLocker>
 #include <QPainter>
 #include <QStyleOption>
@@ -12,14 +14,6 @@ namespace {
 
 constexpr int kRefreshPeriodMs = 20;
 constexpr int kRingSamplesPerCall = 1024;
-// Any offset this large is far outside the widget and clipped; bounding it keeps the
-// conversion to int defined for every finite sample the block may hold.
-constexpr double kFarOutside = 1.0e6;
-
-int pixelOffset(float sample, double scale)
-{
-    return int(std::clamp(double(sample) * scale, -kFarOutside, kFarOutside));
-}
 
 bool fitsInt(float number)
 {
@@ -184,12 +178,11 @@ void Oscilloscope::drawGuides(QPainter& painter, int mid) const
 // The oldest bars are the faintest.
 void Oscilloscope::drawBar(QPainter& painter, int index, int bars, int mid, double scale) const
 {
-    const float min = minima[index];
-    const float max = maxima[index];
-    if (!std::isfinite(min) || !std::isfinite(max)) return;
+    const auto rows = blockreading::barRows(minima[index], maxima[index], mid, scale);
+    if (!rows) return;
     QColor colour = traceColor;
     colour.setAlpha(int(float(index) * 200.0f / float(bars) + 55.0f));
     painter.setPen(colour);
     const int x = index * xStep;
-    painter.drawLine(x, mid - pixelOffset(min, scale), x, mid - pixelOffset(max, scale));
+    painter.drawLine(x, rows->top, x, rows->bottom);
 }
