@@ -28,13 +28,13 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
     return true;
 }
 
-HostWindow::HostWindow(int width, int height)
+HostWindow::HostWindow(int width, int height, int x, int y)
 {
     display = XOpenDisplay(nullptr);
     if (!display)
         throw std::runtime_error("no X display: run the editor tests under Xvfb (scripts/test)");
     const int screen = DefaultScreen(display);
-    window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, unsigned(width),
+    window = XCreateSimpleWindow(display, RootWindow(display, screen), x, y, unsigned(width),
                                  unsigned(height), 0, BlackPixel(display, screen),
                                  WhitePixel(display, screen));
     XMapWindow(display, window);
@@ -127,6 +127,20 @@ std::optional<uint64_t> HostWindow::pixelChecksum(int width, int height) const
         checksum = fnv1a(image->data, size_t(image->bytes_per_line) * size_t(image->height));
     XDestroyImage(image);
     return checksum;
+}
+
+std::optional<std::pair<int, int>> HostWindow::screenPositionOf(int width, int height) const
+{
+    const Window target = descendantOfSize(width, height);
+    XWindowAttributes attributes{};
+    if (!target || !XGetWindowAttributes(display, target, &attributes) ||
+        attributes.map_state != IsViewable)
+        return std::nullopt;
+    int rootX = 0;
+    int rootY = 0;
+    Window child = 0;
+    XTranslateCoordinates(display, target, attributes.root, 0, 0, &rootX, &rootY, &child);
+    return std::pair{rootX, rootY};
 }
 
 std::vector<std::string> argumentsOf(pid_t pid)

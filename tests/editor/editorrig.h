@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <sys/types.h>
 #include <vector>
 
@@ -19,7 +20,8 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
 
 class HostWindow {
 public:
-    HostWindow(int width = 400, int height = 600);
+    // At (x, y) on the screen: there is no window manager under Xvfb to move it.
+    HostWindow(int width = 400, int height = 600, int x = 0, int y = 0);
     ~HostWindow();
     HostWindow(const HostWindow&) = delete;
     HostWindow& operator=(const HostWindow&) = delete;
@@ -31,6 +33,8 @@ public:
     // A checksum of the pixels that the descendant of this size shows on the screen; empty
     // while there is no such window or it is not viewable.
     std::optional<uint64_t> pixelChecksum(int width, int height) const;
+    // Where the viewable descendant of this size lies on the screen.
+    std::optional<std::pair<int, int>> screenPositionOf(int width, int height) const;
 
 private:
     // The first descendant with exactly this size, or 0.

@@ -1,0 +1,16 @@
+#include "xconnection.h"
+
+#include <X11/Xlib.h>
+
+#include <stdexcept>
+
+namespace musician {
+
+::_XDisplay* xDisplay()
+{
+    static Display* display = XOpenDisplay(nullptr);
+    if (!display) throw std::runtime_error("no X display: run under Xvfb (scripts/test)");
+    return display;
+}
+
+} // namespace musician
