@@ -71,7 +71,7 @@ int Shot::pixelsUnlikeTheirRowStart() const
     int count = 0;
     for (int y = 0; y < height_; ++y)
         for (int x = 1; x < width_; ++x)
-            count += at(x, y) != at(0, y);
+            count += visiblyDifferent(at(x, y), at(0, y));
     return count;
 }
 

@@ -31,8 +31,8 @@ public:
     bool operator==(const Shot& other) const = default;
     // Pixels whose colour differs by more than rounding from one paint to the next.
     int differingPixels(const Shot& other) const;
-    // Pixels unlike the first of their row: over a background that changes only from row to
-    // row, what is drawn on it.
+    // Pixels visibly unlike the first of their row: over a background that changes only from
+    // row to row, what is drawn on it.
     int pixelsUnlikeTheirRowStart() const;
 
     // Into the run's screenshot folder as NAME.png; returns the path.
