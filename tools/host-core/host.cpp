@@ -110,6 +110,14 @@ void Host::clearRecords()
         count.store(0);
 }
 
+std::vector<HostRequest> Host::takeRequests()
+{
+    std::lock_guard lock(requestsMutex_);
+    std::vector<HostRequest> taken = requests_;
+    requests_.clear();
+    return taken;
+}
+
 std::size_t Host::slotOf(VstInt32 opcode)
 {
     if (opcode < 0 || static_cast<std::size_t>(opcode) >= kOpcodeSlots) return kOpcodeSlots;
@@ -146,8 +154,10 @@ VstIntPtr Host::answer(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntP
 void Host::record(const AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
                   float opt)
 {
+    const std::atomic<std::int64_t>* clock = requestClock_.load();
+    const std::int64_t stamp = clock ? clock->load() : 0;
     std::lock_guard lock(requestsMutex_);
-    requests_.push_back({effect, opcode, index, value, opt, std::this_thread::get_id()});
+    requests_.push_back({effect, opcode, index, value, opt, std::this_thread::get_id(), stamp});
 }
 
 VstIntPtr Host::timeInfo(VstIntPtr requestMask)

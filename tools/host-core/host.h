@@ -32,6 +32,7 @@ struct HostRequest {
     VstIntPtr value; // size window: height
     float opt;       // automate: parameter value
     std::thread::id thread;
+    std::int64_t stamp = 0; // what the request clock held when it arrived (0 without one)
 };
 
 class Host {
@@ -102,6 +103,13 @@ public:
     std::vector<HostRequest> displayUpdates() const { return requests(audioMasterUpdateDisplay); }
     std::vector<HostRequest> sizeRequests() const { return requests(audioMasterSizeWindow); }
     void clearRecords();
+    // Hands over every recorded request, in arrival order, and forgets them while keeping the
+    // room reserved: a long-running host reads each request once and the record never grows.
+    // Counts are left alone.
+    std::vector<HostRequest> takeRequests();
+    // Requests recorded from now on carry the value `clock` holds as they arrive (a song
+    // position, say). Null: they carry 0. The clock must outlive its use.
+    void setRequestClock(const std::atomic<std::int64_t>* clock) { requestClock_.store(clock); }
 
 private:
     static constexpr std::size_t kOpcodeSlots = 64;
@@ -123,6 +131,7 @@ private:
 
     mutable std::mutex requestsMutex_;
     std::vector<HostRequest> requests_;
+    std::atomic<const std::atomic<std::int64_t>*> requestClock_{nullptr};
 
     std::atomic<double> sampleRate_{44100.0};
     std::atomic<VstInt32> blockSize_{1024};
