@@ -20,6 +20,13 @@ using musician::Shot;
 namespace {
 
 constexpr VstInt32 kValue1 = 4;
+// How late the value display may follow the engine: a musician's promise in the release build;
+// under the sanitizers the UI process runs several times slower.
+#ifdef PL3_SANITIZED
+constexpr auto kDisplayLatency = 500ms;
+#else
+constexpr auto kDisplayLatency = 100ms;
+#endif
 constexpr VstInt32 kFxSel2 = 21;
 
 void requireDisplay()
@@ -103,7 +110,8 @@ TEST(EditorWithThePointer, AKnobDragReachesTheEngineTheHostTheBlockAndTheDisplay
          shot != shots.rend() && shot->second.differingPixels(displayAfter) == 0; ++shot)
         settled = shot.base() - 1;
     ASSERT_NE(settled, shots.end()) << "the display had not settled 600 ms after the release";
-    EXPECT_LE(settled->first - lastHeard, 100ms) << "the display followed the engine late";
+    EXPECT_LE(settled->first - lastHeard, kDisplayLatency)
+        << "the display followed the engine late";
 }
 
 TEST(EditorWithThePointer, TheFxMenuSendsPhazerForLoopTwo)

@@ -2,6 +2,9 @@
 
 #include "interruptcleanup.h"
 
+#include <pthread.h>
+#include <sched.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -13,6 +16,16 @@ namespace {
 int pinsFor(int declared)
 {
     return std::max(declared, AudioThread::kFileChannels);
+}
+
+// As hosts run their audio threads where the system lets them: the first-in first-out
+// real-time class, above the UI process and everything else of normal priority. Refused (no
+// privilege), the thread plays on at normal priority.
+void raiseToRealTimePriority()
+{
+    sched_param parameter{};
+    parameter.sched_priority = sched_get_priority_min(SCHED_FIFO) + 10;
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &parameter);
 }
 
 std::vector<float*> pointersTo(hostcore::PlanarBuffer& buffer)
@@ -59,6 +72,7 @@ void AudioThread::stop()
 void AudioThread::run()
 {
     const bool clockPaces = !sound_ || !sound_->keepsTime();
+    raiseToRealTimePriority();
     clock_.start();
     for (std::uint64_t block = 0; !stopRequested_.load(); ++block) {
         if (blockLimit_ != 0 && block == blockLimit_) {
