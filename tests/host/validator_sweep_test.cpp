@@ -79,20 +79,18 @@ float fuzzedValue(std::mt19937& random)
     }
 }
 
-TEST_P(ValidatorSweep, OutputStaysNormalAndNoBlockAllocates)
-{
-    const SweepCase sweep = GetParam();
-    const VstInt32 maxBlock = sweep.blockSize ? sweep.blockSize : 1024;
-    hostcore::Host host;
-    host.setSampleRate(sweep.sampleRate);
-    hostcore::LoadedPlugin plugin(PL3_PLUGIN_PATH, host);
-    plugin.startSession(sweep.sampleRate, maxBlock);
-    hostcore::PlanarBuffer input(2, size_t(maxBlock));
-    hostcore::PlanarBuffer output(2, size_t(maxBlock));
-    std::mt19937 random(uint32_t(sweep.sampleRate) + uint32_t(maxBlock));
-    std::uniform_real_distribution<float> noise(-1.0f, 1.0f);
+// One instance in a session, fed noise block by block; every block is checked.
+class SweepRig {
+public:
+    SweepRig(double sampleRate, VstInt32 maxBlock, uint32_t seed)
+        : input(2, size_t(maxBlock)), output(2, size_t(maxBlock)), random(seed)
+    {
+        host.setSampleRate(sampleRate);
+        plugin.startSession(sampleRate, maxBlock);
+    }
 
-    auto block = [&](VstInt32 frames) {
+    void block(VstInt32 frames)
+    {
         for (int c = 0; c < 2; ++c)
             for (VstInt32 i = 0; i < frames; ++i)
                 input.at(c, size_t(i)) = noise(random);
@@ -108,10 +106,25 @@ TEST_P(ValidatorSweep, OutputStaysNormalAndNoBlockAllocates)
                 ASSERT_TRUE(std::isfinite(v) && std::fpclassify(v) != FP_SUBNORMAL)
                     << "frame " << i << " holds " << v;
             }
-    };
+    }
 
-    block(0);
-    host.transport().play();
+    hostcore::Host host;
+    hostcore::LoadedPlugin plugin{PL3_PLUGIN_PATH, host};
+    hostcore::PlanarBuffer input;
+    hostcore::PlanarBuffer output;
+    std::mt19937 random;
+    std::uniform_real_distribution<float> noise{-1.0f, 1.0f};
+};
+
+TEST_P(ValidatorSweep, OutputStaysNormalAndNoBlockAllocates)
+{
+    const SweepCase sweep = GetParam();
+    const VstInt32 maxBlock = sweep.blockSize ? sweep.blockSize : 1024;
+    SweepRig rig(sweep.sampleRate, maxBlock, uint32_t(sweep.sampleRate) + uint32_t(maxBlock));
+    auto& plugin = rig.plugin;
+
+    rig.block(0);
+    rig.host.transport().play();
     const auto blocksPerPhase = VstInt32(sweep.sampleRate / maxBlock / 2) + 1; // half a second
     // Each loop with its own effect, then each effect on loop 1.
     for (int phase = 0; phase < 8; ++phase) {
@@ -121,10 +134,29 @@ TEST_P(ValidatorSweep, OutputStaysNormalAndNoBlockAllocates)
         plugin.setParameter(16 + loop, 1.0f);
         plugin.setParameter(loop, 1.0f);
         for (VstInt32 b = 0; b < blocksPerPhase; ++b) {
-            block(sweep.blockSize ? sweep.blockSize : VstInt32(random() % 1025));
-            if (b % 4 == 3) plugin.setParameter(VstInt32(random() % 24), fuzzedValue(random));
+            rig.block(sweep.blockSize ? sweep.blockSize : VstInt32(rig.random() % 1025));
+            if (b % 4 == 3)
+                plugin.setParameter(VstInt32(rig.random() % 24), fuzzedValue(rig.random));
         }
         plugin.setParameter(loop, 0.0f);
+    }
+}
+
+// Validators change the sample rate without suspending, while a loop with an effect plays.
+TEST(ValidatorSweepRates, ChangingTheRateWithoutSuspendingKeepsTheOutputNormal)
+{
+    SweepRig rig(44100.0, 512, 7);
+    rig.host.transport().play();
+    rig.plugin.setParameter(20, 0.75f); // Phazer
+    rig.plugin.setParameter(16, 1.0f);
+    rig.plugin.setParameter(0, 1.0f);
+    for (const double rate : {44100.0, 96000.0, 48000.0, 192000.0, 44100.0}) {
+        rig.plugin.setSampleRate(float(rate));
+        rig.host.setSampleRate(rate);
+        for (int b = 0; b < 200; ++b) {
+            rig.block(512);
+            if (b == 100) rig.plugin.setParameter(4, fuzzedValue(rig.random));
+        }
     }
 }
 
