@@ -76,7 +76,17 @@ Morvessine3Editor::~Morvessine3Editor()
     endUIProcess();
     removeFifo(pluginFifoPath);
     if (pluginFd >= 0) ::close(pluginFd);
-    if (wroteExecutable && uiExecutablePath != channel::uiExecutablePath(instanceNumber))
+    removeExecutable();
+}
+
+// Every engine writes the program anew, and a host scans dozens of them at every start: left
+// behind, each would keep its megabytes in /tmp for good. A file someone else has put at the
+// path since is not ours to remove.
+void Morvessine3Editor::removeExecutable()
+{
+    struct stat now {};
+    if (wroteExecutable && stat(uiExecutablePath.c_str(), &now) == 0 &&
+        now.st_dev == executableStatus.st_dev && now.st_ino == executableStatus.st_ino)
         unlink(uiExecutablePath.c_str());
 }
 
@@ -154,7 +164,8 @@ bool Morvessine3Editor::copyUIExecutable()
     std::string fresh = target + ".XXXXXX";
     const int fd = mkostemp(fresh.data(), O_CLOEXEC);
     if (fd < 0) return false;
-    const bool written = writeAll(fd, uifile, uifile_size) && fchmod(fd, 0700) == 0;
+    const bool written = writeAll(fd, uifile, uifile_size) && fchmod(fd, 0700) == 0 &&
+                         fstat(fd, &executableStatus) == 0;
     ::close(fd);
     if (!written) {
         unlink(fresh.c_str());

@@ -16,6 +16,7 @@
 #include <atomic>
 #include <memory>
 #include <string>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 class Morvessine3Editor : public AEffEditor {
@@ -60,6 +61,7 @@ private:
     bool startUIProcess(const std::string& windowText);
     void removeFifo(const char* path);
     void endUIProcess();
+    void removeExecutable();
 
     ERect rectangle{0, 0, kHeight, kWidth};
     AudioEffectX* effectX;
@@ -68,6 +70,7 @@ private:
     bool firstOpen = true;
     bool wroteExecutable = false;
     std::string uiExecutablePath;
+    struct stat executableStatus {}; // of the file as written, to know it again
     char uiFifoPath[256] = {};
     std::atomic<int> uiFifoFd{-1};
     std::atomic<int32_t> fifoCapacity{0};

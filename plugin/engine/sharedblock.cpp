@@ -37,6 +37,17 @@ SharedBlock* mapAndClear(int fd)
 
 enum class Claim { Taken, Busy, Unavailable };
 
+// The name still leads to the object open as fd: no one removed it, or put another one there,
+// since it was opened.
+bool nameLeadsTo(const std::string& name, int fd)
+{
+    struct stat named {};
+    struct stat open {};
+    const std::string path = "/dev/shm" + name;
+    return stat(path.c_str(), &named) == 0 && fstat(fd, &open) == 0 &&
+           named.st_dev == open.st_dev && named.st_ino == open.st_ino;
+}
+
 // shm_open opens below /dev/shm without following links. An object that is not
 // this user's private one, or that a live process holds, is left alone.
 Claim claim(int32_t instanceNumber, int& lockFd)
@@ -46,7 +57,10 @@ Claim claim(int32_t instanceNumber, int& lockFd)
     struct stat status {};
     const bool isPrivate = fstat(fd, &status) == 0 && S_ISREG(status.st_mode) &&
                            status.st_uid == geteuid() && (status.st_mode & 077) == 0;
-    if (!isPrivate || flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    // An engine that ends removes its object while it still holds the lock: a claim that
+    // opened it just before must not take over a name that leads nowhere.
+    if (!isPrivate || flock(fd, LOCK_EX | LOCK_NB) != 0 ||
+        !nameLeadsTo(sharedBlockName(instanceNumber), fd)) {
         close(fd);
         return Claim::Busy;
     }
@@ -85,11 +99,17 @@ SharedBlockLease leaseSharedBlock(std::atomic<int32_t>& counter)
     return lease;
 }
 
+// The object goes with its engine: a host that scans or opens many instances would otherwise
+// leave one behind for every one of them. Its UI keeps the mapping it has.
 void releaseSharedBlock(SharedBlockLease& lease)
 {
     unmapSharedBlock(lease.block);
     lease.block = nullptr;
-    if (lease.lockFd >= 0) close(lease.lockFd);
+    if (lease.lockFd >= 0) {
+        const std::string name = sharedBlockName(lease.instanceNumber);
+        if (nameLeadsTo(name, lease.lockFd)) shm_unlink(name.c_str());
+        close(lease.lockFd);
+    }
     lease.lockFd = -1;
 }
 

@@ -72,6 +72,8 @@ TEST_F(EditorFaults, AKilledUiLeavesThePluginWorkingAndReopenable)
 
 TEST_F(EditorFaults, DeletedFifoFilesLeaveTheOpenChannelWorking)
 {
+    // The UI opens its FIFOs before it shows its window.
+    ASSERT_TRUE(editorrig::waitFor([&] { return window.holdsWindowOfSize(260, 517); }, 5s));
     const int32_t n = heldInstance(0);
     unlink(channel::uiFifoPath(n).c_str());
     unlink(channel::pluginFifoPath(n).c_str());
