@@ -100,25 +100,20 @@ uint64_t fnv1a(const char* bytes, size_t size)
 // X only hands out pixels that lie on the screen, and a small screen cuts the window off.
 std::optional<uint64_t> HostWindow::pixelChecksum(int width, int height) const
 {
-    const Window target = descendantOfSize(width, height);
-    XWindowAttributes attributes{};
-    if (!target || !XGetWindowAttributes(display, target, &attributes) ||
-        attributes.map_state != IsViewable)
-        return std::nullopt;
-    int rootX = 0;
-    int rootY = 0;
-    Window child = 0;
-    XTranslateCoordinates(display, target, attributes.root, 0, 0, &rootX, &rootY, &child);
+    const auto position = screenPositionOf(width, height);
+    if (!position) return std::nullopt;
+    const auto [rootX, rootY] = *position;
+    const Screen* screen = DefaultScreenOfDisplay(display);
     const int left = std::max(0, -rootX);
     const int top = std::max(0, -rootY);
-    const int right = std::min(width, attributes.screen->width - rootX);
-    const int bottom = std::min(height, attributes.screen->height - rootY);
+    const int right = std::min(width, screen->width - rootX);
+    const int bottom = std::min(height, screen->height - rootY);
     if (right <= left || bottom <= top) return std::nullopt;
 
     xRequestFailed = false;
     const auto previous = XSetErrorHandler(noteXError);
-    XImage* image = XGetImage(display, target, left, top, unsigned(right - left),
-                              unsigned(bottom - top), AllPlanes, ZPixmap);
+    XImage* image = XGetImage(display, descendantOfSize(width, height), left, top,
+                              unsigned(right - left), unsigned(bottom - top), AllPlanes, ZPixmap);
     XSync(display, False);
     XSetErrorHandler(previous);
     if (!image) return std::nullopt;
