@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <exception>
 #include <new>
 #include <sys/mman.h>
 
@@ -116,12 +117,25 @@ void Morvessine3::allocateBuffers()
     std::memset(published->loopLeft, 0, kPrefaultFrames * sizeof(float));
     std::memset(published->loopRight, 0, kPrefaultFrames * sizeof(float));
     buffers.store(published, std::memory_order_release);
+    startRingKeeper(*published);
+}
+
+// Without a keeper (no thread or memory to be had) the audio thread faults the ring's
+// pages in as it writes them, which is slower but no less correct.
+void Morvessine3::startRingKeeper(const LoopBuffers& published)
+{
+    try {
+        ringKeeper = std::make_unique<RingKeeper>(published.captureLeft, published.captureRight,
+                                                  captureSize, ringFront);
+    } catch (const std::exception&) {
+    }
 }
 
 void Morvessine3::releaseBuffers()
 {
     LoopBuffers* owned = buffers.exchange(nullptr, std::memory_order_acq_rel);
     if (!owned) return;
+    ringKeeper.reset();
     munmap(owned->captureLeft, 4 * size_t(kBufferFrames) * sizeof(float));
     delete owned;
 }

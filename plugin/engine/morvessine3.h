@@ -13,10 +13,12 @@
 #include "loopeffects.h"
 #include "parameters.h"
 #include "relaxed.h"
+#include "ringkeeper.h"
 #include "sharedblock.h"
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 class Morvessine3Editor;
 
@@ -136,12 +138,15 @@ private:
     void handleValueDisplay(float value, char* text);
 
     void allocateBuffers();
+    void startRingKeeper(const LoopBuffers& buffers);
     void releaseBuffers();
 
     int32_t instanceNumber;
     std::atomic<LoopBuffers*> buffers{nullptr};
     int32_t captureSize = kBufferFrames;
     int32_t captureWritePos = 0;
+    Relaxed<int32_t> ringFront{0}; // captureWritePos as the ring keeper sees it
+    std::unique_ptr<RingKeeper> ringKeeper;
     int32_t loopBufferSize = kBufferFrames;
     double playPos = 0.0;
     Relaxed<double> playIncrement{1.0};

@@ -216,6 +216,7 @@ void Morvessine3::renderFrames(const LoopBuffers& b, float** inputs, float** out
                                  size_t(runEnd - i) * sizeof(float));
         i = runEnd;
     }
+    ringFront = captureWritePos;
 }
 
 namespace {
