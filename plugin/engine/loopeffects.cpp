@@ -83,12 +83,12 @@ void phaserSetDefaults(Phaser& phaser)
     phaser.lastOutput = 0.0f;
 }
 
-void bitReducer(int32_t& holdIndex, double& playIncrement, const float* loopLeft,
-                const float* loopRight, int32_t readIndex, float& left, float& right)
+void bitReducer(int32_t& holdIndex, double& playIncrement, float heldLeft, float heldRight,
+                int32_t readIndex, float& left, float& right)
 {
     if (playIncrement == bitReducerDoubleSpeed) playIncrement = bitReducerDetunedSpeed;
-    left = loopLeft[holdIndex];
-    right = loopRight[holdIndex];
+    left = heldLeft;
+    right = heldRight;
     if (readIndex % bitReducerGrid == 0) holdIndex = readIndex;
 }
 

@@ -29,11 +29,11 @@ struct Phaser {
 void phaserSetDefaults(Phaser& phaser);
 
 // Effect 0, "Bit Reducer": sample and hold on a grid of 20 frames of the loop buffer. Replaces
-// the frame by the held one, then holds the frame at readIndex (trunc of the play position) if it
-// lies on the grid, so a new held frame is heard from the next frame on. An increment of exactly
-// 2.0 becomes 1.99.
-void bitReducer(int32_t& holdIndex, double& playIncrement, const float* loopLeft,
-                const float* loopRight, int32_t readIndex, float& left, float& right);
+// the frame by the held one (heldLeft, heldRight: the loop's frame at holdIndex), then holds the
+// frame at readIndex (trunc of the play position) if it lies on the grid, so a new held frame is
+// heard from the next frame on. An increment of exactly 2.0 becomes 1.99.
+void bitReducer(int32_t& holdIndex, double& playIncrement, float heldLeft, float heldRight,
+                int32_t readIndex, float& left, float& right);
 
 // Effect 1, "Autopan": silences the right side while passToggle is set, else the left side.
 void autopan(bool passToggle, float& left, float& right);

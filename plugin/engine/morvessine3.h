@@ -122,6 +122,9 @@ private:
     void copyLoop2(int32_t count);
     void changeLoop();
     void copyFromRing(int32_t end, int32_t count);
+    void copyPending(int32_t frames);
+    void continueCopy(VstInt32 blockFrames);
+    void finishCopy();
 
     // Transport.
     bool processVstTimeInfo();
@@ -163,6 +166,11 @@ private:
     int32_t loopEnd = 0;
     bool loopRecording = false;
     int32_t loopWritePos = 0;
+    // A capture's stretch is copied into the loop buffer a slice per block: loop frames
+    // [copiedFrames, copyFrames) are still read from the ring, at copyStart + frame.
+    int32_t copyStart = 0;
+    int32_t copiedFrames = 0;
+    int32_t copyFrames = 0;
     Loop loops[parameters::kNumLoops];
     Relaxed<Loop*> currentLoop{nullptr};
     bool sizesPending = true;

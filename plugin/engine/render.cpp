@@ -64,6 +64,7 @@ bool Morvessine3::processVstTimeInfo()
 void Morvessine3::sequencerPlay()
 {
     if (loopsOn() == 0) return;
+    finishCopy();
     phaseCounter = 0.0;
     playPos = 0.0;
     loopWritePos = 0;
@@ -216,6 +217,7 @@ void Morvessine3::renderFrames(const LoopBuffers& b, float** inputs, float** out
                                  size_t(runEnd - i) * sizeof(float));
         i = runEnd;
     }
+    continueCopy(frames);
     ringFront = captureWritePos;
 }
 
@@ -230,6 +232,12 @@ struct PlaybackRun {
     float* outRight;
     float* loopLeft;
     float* loopRight;
+    const float* ringLeft;
+    const float* ringRight;
+    int32_t ringSize;
+    int32_t copyStart;
+    int32_t copiedFrames;
+    int32_t copyFrames;
     int32_t loopBufferSize;
     int64_t recordLimit;
     double bar;
@@ -241,6 +249,21 @@ struct PlaybackRun {
     int32_t writePos;
     bool recording;
     bool toggle;
+
+    // A frame of the loop; one the capture's copy has not reached yet is read
+    // where it still lies in the ring.
+    void frameAt(int32_t index, float& left, float& right) const
+    {
+        if (index >= copiedFrames && index < copyFrames) {
+            int32_t ringIndex = copyStart + index;
+            if (ringIndex >= ringSize) ringIndex -= ringSize;
+            left = ringLeft[ringIndex];
+            right = ringRight[ringIndex];
+            return;
+        }
+        left = loopLeft[index];
+        right = loopRight[index];
+    }
 };
 
 // Loop playback of frames [from, to): append the input while recording, wrap at
@@ -278,8 +301,9 @@ void playFrames(PlaybackRun& run, VstInt32 from, VstInt32 to, Effect&& effect)
         }
         // Backward play over an empty range would ask for frame -1.
         const int32_t index = std::clamp(int32_t(run.position), 0, lastIndex);
-        float left = run.loopLeft[index];
-        float right = run.loopRight[index];
+        float left;
+        float right;
+        run.frameAt(index, left, right);
         effect(run, index, left, right);
         run.outLeft[i] = left;
         run.outRight[i] = right;
@@ -298,7 +322,10 @@ void playWithEffect(PlaybackRun& run, VstInt32 from, VstInt32 to, int32_t effect
     case 0:
         playFrames<Backward>(
             run, from, to, [&](PlaybackRun& r, int32_t index, float& l, float& rt) {
-                bitReducer(holdIndex, r.increment, r.loopLeft, r.loopRight, index, l, rt);
+                float heldLeft;
+                float heldRight;
+                r.frameAt(holdIndex, heldLeft, heldRight);
+                bitReducer(holdIndex, r.increment, heldLeft, heldRight, index, l, rt);
             });
         break;
     case 1:
@@ -332,10 +359,12 @@ void Morvessine3::playLoop(const LoopBuffers& b, float** inputs, float** outputs
     const Loop* loop = currentLoop;
     const int32_t effect = (loop && loop->fxOn) ? int32_t(loop->fxId) : -1;
     const double incrementBefore = playIncrement;
-    PlaybackRun run{inputs[0],     inputs[1],      outputs[0],    outputs[1],        b.loopLeft,
-                    b.loopRight,   loopBufferSize, 2 * barLength, double(barLength), loopStart,
-                    loopEnd,       playPos,        phaseCounter,  incrementBefore,   loopWritePos,
-                    loopRecording, passToggle};
+    PlaybackRun run{inputs[0],      inputs[1],       outputs[0],     outputs[1],
+                    b.loopLeft,     b.loopRight,     b.captureLeft,  b.captureRight,
+                    captureSize,    copyStart,       copiedFrames,   copyFrames,
+                    loopBufferSize, 2 * barLength,   double(barLength), loopStart,
+                    loopEnd,        playPos,         phaseCounter,   incrementBefore,
+                    loopWritePos,   loopRecording,   passToggle};
     playDirection = reversePlay ? -1 : 1;
     if (reversePlay)
         playWithEffect<true>(run, from, to, effect, holdIndex, hipassState, hipassCoefficient,

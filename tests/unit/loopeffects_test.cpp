@@ -44,8 +44,8 @@ TEST(BitReducer, HoldsEveryTwentiethFrameOneFrameLate)
     for (int32_t readIndex = 0; readIndex < 120; ++readIndex) {
         float left = loop.left[readIndex];
         float right = loop.right[readIndex];
-        bitReducer(holdIndex, playIncrement, loop.left.data(), loop.right.data(), readIndex, left,
-                   right);
+        bitReducer(holdIndex, playIncrement, loop.left[holdIndex], loop.right[holdIndex], readIndex,
+                   left, right);
         // The frame at a grid index is taken up after that frame has been output.
         const int32_t held = readIndex == 0 ? 0 : (readIndex - 1) / 20 * 20;
         EXPECT_EQ(left, static_cast<float>(held)) << "read index " << readIndex;
@@ -66,8 +66,8 @@ TEST(BitReducer, DoubleSpeedBecomesSlightlySlowerAndTheHeldFrameStillMoves)
         const int32_t readIndex = static_cast<int32_t>(playPos);
         float left = loop.left[readIndex];
         float right = loop.right[readIndex];
-        bitReducer(holdIndex, playIncrement, loop.left.data(), loop.right.data(), readIndex, left,
-                   right);
+        bitReducer(holdIndex, playIncrement, loop.left[holdIndex], loop.right[holdIndex], readIndex,
+                   left, right);
         ASSERT_EQ(playIncrement, 1.99) << "frame " << frame;
         heard.insert(left);
         playPos += playIncrement;
@@ -85,7 +85,8 @@ TEST(BitReducer, OtherIncrementsAreLeftAlone)
         double playIncrement = increment;
         float left = 1.0f;
         float right = 1.0f;
-        bitReducer(holdIndex, playIncrement, loop.left.data(), loop.right.data(), 1, left, right);
+        bitReducer(holdIndex, playIncrement, loop.left[holdIndex], loop.right[holdIndex], 1, left,
+                   right);
         EXPECT_EQ(playIncrement, increment);
     }
 }
