@@ -67,9 +67,9 @@ bool RingKeeper::populateRange(float* channel, int32_t from, int32_t to)
     const std::uintptr_t page = pageSize();
     const auto base = reinterpret_cast<std::uintptr_t>(channel);
     const std::uintptr_t first = (base + std::uintptr_t(from) * sizeof(float)) & ~(page - 1);
-    const std::uintptr_t last = std::min(
-        (base + std::uintptr_t(to) * sizeof(float) + page - 1) & ~(page - 1),
-        base + std::uintptr_t(frames) * sizeof(float));
+    const std::uintptr_t last =
+        std::min((base + std::uintptr_t(to) * sizeof(float) + page - 1) & ~(page - 1),
+                 base + std::uintptr_t(frames) * sizeof(float));
     if (last <= first) return true;
     while (madvise(reinterpret_cast<void*>(first), last - first, MADV_POPULATE_WRITE) != 0)
         if (errno != EINTR && errno != EAGAIN) return false;

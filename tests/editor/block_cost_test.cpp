@@ -137,9 +137,9 @@ TEST(BlockCost, TheWorstBlockOfEightSweptInstancesWithoutTheMachinesStalls)
     double worstSingle = 0.0; // the greatest: what a soak would report
     std::thread audio([&] {
         raiseToRealTimePriority();
-        std::array<hostcore::PlanarBuffer, kCopies> inputs{
-            hostcore::PlanarBuffer(2, kBlock), hostcore::PlanarBuffer(2, kBlock),
-            hostcore::PlanarBuffer(2, kBlock)};
+        std::array<hostcore::PlanarBuffer, kCopies> inputs{hostcore::PlanarBuffer(2, kBlock),
+                                                           hostcore::PlanarBuffer(2, kBlock),
+                                                           hostcore::PlanarBuffer(2, kBlock)};
         const auto period = std::chrono::duration<double>(kBlock / kRate);
         const auto begin = Clock::now();
         auto next = begin;
@@ -185,7 +185,8 @@ TEST(BlockCost, TheWorstBlockOfEightSweptInstancesWithoutTheMachinesStalls)
                 "(%.1f %% the greatest)\n",
                 100.0 * worstCost, 100.0 * worstSingle);
     for (auto& copies : instances)
-        for (Engine& engine : copies.engines) engine.plugin->close();
+        for (Engine& engine : copies.engines)
+            engine.plugin->close();
 }
 
 } // namespace

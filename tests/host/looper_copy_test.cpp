@@ -39,9 +39,8 @@ TEST(LooperCopy, AStretchAcrossTheRingsEndPlaysWholeBothWays)
         rollWithLoopOne(rig, capture - 1000, end);
         const auto first = int64_t(capture - kBar);
         if (!backward) {
-            rig.expectSources(capture, end, [&](size_t f) {
-                return first + int64_t((f - capture) % kBar);
-            });
+            rig.expectSources(capture, end,
+                              [&](size_t f) { return first + int64_t((f - capture) % kBar); });
             continue;
         }
         EXPECT_EQ(rig.source(capture), first);
@@ -57,14 +56,13 @@ TEST(LooperCopy, AStretchAcrossTheRingsEndPlaysWholeBothWays)
 TEST(LooperCopy, AStretchOfTheWholeRingIsTakenAtTheCapture)
 {
     constexpr size_t kSlowBeat = 2205000; // 44,100 Hz at 1.2 BPM
-    const size_t capture = 4 * kSlowBeat;  // the first beat boundary after the ring is full
+    const size_t capture = 4 * kSlowBeat; // the first beat boundary after the ring is full
     ASSERT_GT(capture, kRingFrames);
     const size_t end = capture + 200000;
     LooperRig rig(end, 44100.0, 1.2, 4096);
     rollWithLoopOne(rig, kRingFrames, end);
     EXPECT_EQ(rig.source(capture), int64_t(capture));
-    rig.expectSources(capture + 1, end,
-                      [&](size_t f) { return int64_t(f - kRingFrames); });
+    rig.expectSources(capture + 1, end, [&](size_t f) { return int64_t(f - kRingFrames); });
 }
 
 struct Playback {
@@ -89,7 +87,8 @@ TEST(LooperCopy, EveryWayOfPlayingSoundsTheSameWhateverTheBlockSize)
         for (VstInt32 block : {16, 4096}) {
             rigs.push_back(std::make_unique<LooperRig>(kFrames, 44100.0, 120.0, block));
             LooperRig& rig = *rigs.back();
-            if (playback.parameter >= 0) rig.plugin->setParameter(playback.parameter, playback.value);
+            if (playback.parameter >= 0)
+                rig.plugin->setParameter(playback.parameter, playback.value);
             rollWithLoopOne(rig, 100000, kFrames);
         }
         EXPECT_FALSE(rigs[0]->passesThrough(5 * kBeat)) << playback.name << ": no loop played";
