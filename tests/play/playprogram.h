@@ -2,6 +2,8 @@
 // of the test's, and collects what it says.
 #pragma once
 
+#include "scratchfolder.h"
+
 #include <chrono>
 #include <functional>
 #include <optional>
@@ -16,24 +18,8 @@ using namespace std::chrono_literals;
 // Polls `condition` every 10 ms until it holds or `timeout` passes.
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-    // Every entry but . and .., hidden ones too, sorted.
-    std::vector<std::string> entries() const;
-    std::string readText(const std::string& name) const;
-
-private:
-    std::string path_;
-};
-
-std::vector<std::string> linesOf(const std::string& text);
+using pl3test::linesOf;
+using pl3test::ScratchFolder;
 
 // One started program: its working folder is `folder`, its standard output and error go to
 // files outside it, its standard input is /dev/null. `environment` entries NAME=VALUE replace

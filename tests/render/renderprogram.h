@@ -2,29 +2,15 @@
 // says, in a scratch folder of its own that the test can list afterwards.
 #pragma once
 
+#include "scratchfolder.h"
+
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
 namespace rendertest {
 
-class ScratchFolder {
-public:
-    ScratchFolder();
-    ~ScratchFolder();
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-
-    const std::string& path() const { return path_; }
-    std::string file(const std::string& name) const { return path_ + "/" + name; }
-    // Every entry but . and .., hidden ones too, sorted.
-    std::vector<std::string> entries() const;
-    void writeText(const std::string& name, const std::string& text) const;
-    std::string readText(const std::string& name) const;
-
-private:
-    std::string path_;
-};
+using pl3test::ScratchFolder;
 
 struct ProgramRun {
     int exitCode = -1;

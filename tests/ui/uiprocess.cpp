@@ -1,5 +1,7 @@
 #include "uiprocess.h"
 
+#include "spawnarguments.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,43 +10,12 @@
 #include <cstdlib>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <spawn.h>
-#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
 
-extern char** environ;
-
-namespace {
-
 using namespace std::chrono_literals;
-
-std::vector<std::string> environmentWith(const std::vector<std::string>& extra)
-{
-    std::vector<std::string> entries;
-    for (char** entry = environ; *entry; ++entry) {
-        const std::string text = *entry;
-        const std::string name = text.substr(0, text.find('=') + 1);
-        const bool replaced = std::any_of(extra.begin(), extra.end(),
-                                          [&](const auto& e) { return e.rfind(name, 0) == 0; });
-        if (!replaced) entries.push_back(text);
-    }
-    entries.insert(entries.end(), extra.begin(), extra.end());
-    return entries;
-}
-
-std::vector<char*> pointersTo(std::vector<std::string>& texts)
-{
-    std::vector<char*> pointers;
-    for (std::string& text : texts)
-        pointers.push_back(text.data());
-    pointers.push_back(nullptr);
-    return pointers;
-}
-
-} // namespace
 
 UiProcess::UiProcess(const std::vector<std::string>& arguments,
                      const std::vector<std::string>& extraEnvironment)
@@ -65,9 +36,10 @@ UiProcess::UiProcess(const std::vector<std::string>& arguments,
     // The program's own name, as the plug-in gives it, then the arguments.
     std::vector<std::string> argv{"PravoLindel3UI"};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
-    std::vector<std::string> environment = environmentWith(extraEnvironment);
-    const int result = posix_spawn(&child, PL3_UI_PATH, &actions, nullptr, pointersTo(argv).data(),
-                                   pointersTo(environment).data());
+    std::vector<std::string> environment = pl3test::environmentWith(extraEnvironment);
+    const int result =
+        posix_spawn(&child, PL3_UI_PATH, &actions, nullptr, pl3test::pointersTo(argv).data(),
+                    pl3test::pointersTo(environment).data());
     posix_spawn_file_actions_destroy(&actions);
     if (result != 0) {
         child = -1;
@@ -125,23 +97,6 @@ std::string UiProcess::standardError() const
 std::vector<std::string> UiProcess::errorLines() const
 {
     return linesOf(standardError());
-}
-
-std::string readWholeFile(const std::string& path)
-{
-    std::ifstream file(path);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-}
-
-std::vector<std::string> linesOf(const std::string& text)
-{
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);)
-        lines.push_back(line);
-    return lines;
 }
 
 std::vector<std::string> openFilesOf(pid_t pid)

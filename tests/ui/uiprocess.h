@@ -1,6 +1,8 @@
 // The built UI program run as a child of the test, its output kept in files.
 #pragma once
 
+#include "scratchfolder.h"
+
 #include <chrono>
 #include <optional>
 #include <string>
@@ -33,9 +35,7 @@ private:
     std::string directory;
 };
 
-// The whole content of a file; empty when it cannot be read.
-std::string readWholeFile(const std::string& path);
-// The lines of a text, without their line ends.
-std::vector<std::string> linesOf(const std::string& text);
+using pl3test::linesOf;
+using pl3test::readWholeFile;
 // The paths that a process's open descriptors lead to.
 std::vector<std::string> openFilesOf(pid_t pid);
