@@ -17,6 +17,7 @@
 #include "audiobuffer.h"
 #include "editorrig.h"
 #include "loadedplugin.h"
+#include "realtimeaudio.h"
 
 #include <gtest/gtest.h>
 
@@ -29,8 +30,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <pthread.h>
-#include <sched.h>
 #include <thread>
 
 using namespace std::chrono_literals;
@@ -69,20 +68,6 @@ struct Copies {
     std::array<Engine, kCopies> engines;
     std::array<KeptBlock, kKept> history{};
 };
-
-bool raiseToRealTimePriority()
-{
-    sched_param parameter{};
-    parameter.sched_priority = sched_get_priority_min(SCHED_FIFO) + 10;
-    return pthread_setschedparam(pthread_self(), SCHED_FIFO, &parameter) == 0;
-}
-
-void fillInput(hostcore::PlanarBuffer& input, uint32_t block)
-{
-    for (VstInt32 i = 0; i < kBlock; ++i)
-        input.at(0, size_t(i)) = input.at(1, size_t(i)) =
-            std::sin(float(block * kBlock + uint32_t(i)) * 0.01f) * 0.5f;
-}
 
 Clock::duration timedBlock(Engine& engine, hostcore::PlanarBuffer& input)
 {
@@ -136,7 +121,7 @@ TEST(BlockCost, TheWorstBlockOfEightSweptInstancesWithoutTheMachinesStalls)
     double worstCost = 0.0;   // the least of the copies' times
     double worstSingle = 0.0; // the greatest: what a soak would report
     std::thread audio([&] {
-        raiseToRealTimePriority();
+        realtimeaudio::raiseToRealTimePriority();
         std::array<hostcore::PlanarBuffer, kCopies> inputs{hostcore::PlanarBuffer(2, kBlock),
                                                            hostcore::PlanarBuffer(2, kBlock),
                                                            hostcore::PlanarBuffer(2, kBlock)};
@@ -147,7 +132,7 @@ TEST(BlockCost, TheWorstBlockOfEightSweptInstancesWithoutTheMachinesStalls)
             for (size_t copy = 0; copy < kCopies && copy * kLag <= block; ++copy) {
                 const uint32_t rendered = block - uint32_t(copy) * kLag;
                 applyChanges(instances, rendered, copy);
-                fillInput(inputs[copy], rendered);
+                realtimeaudio::fillSine(inputs[copy], rendered);
                 for (auto& copies : instances) {
                     const auto took = timedBlock(copies.engines[copy], inputs[copy]);
                     KeptBlock& kept = copies.history[rendered % kKept];

@@ -5,6 +5,7 @@
 #include "audiobuffer.h"
 #include "editorrig.h"
 #include "loadedplugin.h"
+#include "realtimeaudio.h"
 
 #include <gtest/gtest.h>
 
@@ -16,8 +17,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
-#include <pthread.h>
-#include <sched.h>
 #include <thread>
 #include <time.h>
 
@@ -42,22 +41,6 @@ double threadCpuSeconds()
     timespec now{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return double(now.tv_sec) + double(now.tv_nsec) * 1e-9;
-}
-
-// What hosts do for their audio threads where the system lets them (JACK, and
-// Ardour on its own engine): the first-in first-out real-time class.
-bool raiseToRealTimePriority()
-{
-    sched_param parameter{};
-    parameter.sched_priority = sched_get_priority_min(SCHED_FIFO) + 10;
-    return pthread_setschedparam(pthread_self(), SCHED_FIFO, &parameter) == 0;
-}
-
-void fillInput(hostcore::PlanarBuffer& input, uint32_t block)
-{
-    for (VstInt32 i = 0; i < kBlock; ++i)
-        input.at(0, size_t(i)) = input.at(1, size_t(i)) =
-            std::sin(float(block * kBlock + uint32_t(i)) * 0.01f) * 0.5f;
 }
 
 float expectedReading(VstInt32 index, float set)
@@ -88,7 +71,7 @@ TEST(Soak, RenderSweepAndEditorsTogether)
     std::barrier start(3);
 
     std::thread audio([&] {
-        realTimePriority = raiseToRealTimePriority();
+        realTimePriority = realtimeaudio::raiseToRealTimePriority();
         hostcore::PlanarBuffer input(2, kBlock, 0.0f);
         hostcore::PlanarBuffer output(2, kBlock);
         const auto period = std::chrono::duration<double>(kBlock / kRate);
@@ -100,7 +83,7 @@ TEST(Soak, RenderSweepAndEditorsTogether)
                 // The block's input, timed the same way: work of about a block's size that
                 // the plug-in has no part in, so its worst is the machine's own.
                 const auto referenceStart = Clock::now();
-                fillInput(input, block);
+                realtimeaudio::fillSine(input, block);
                 worstReferenceFraction =
                     std::max(worstReferenceFraction, (Clock::now() - referenceStart) / period);
                 const auto blockStart = Clock::now();
