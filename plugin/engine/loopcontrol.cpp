@@ -42,7 +42,6 @@ void Morvessine3::switchLoopOn(Loop& loop)
     const int alreadyOn = loopsOn();
     loop.on = true;
     loop.order = alreadyOn + 1;
-    currentLoopLength = loop.size;
     currentLoop = &loop;
     playIncrement = loop.speed;
     if (alreadyOn > 0)
@@ -67,30 +66,31 @@ void Morvessine3::switchLoopOff(Loop& loop)
         return;
     }
     if (currentLoop == &loop) {
-        Loop* next = highestOrderLoop();
-        currentLoop = next;
-        currentLoopLength = next->size;
+        currentLoop = highestOrderLoop();
         changePending = true;
     }
 }
 
 void Morvessine3::setSyncValue(int loop, float value)
 {
-    if (const std::optional<int> step = loopmath::lengthStepOf(value))
-        loops[loop].size =
-            loopmath::framesOf(loopmath::kStepBeats[*step], samplesPerBeat, loopBufferSize);
+    if (const std::optional<int> step = loopmath::lengthStepOf(value)) loops[loop].step = *step;
 }
 
+int32_t Morvessine3::loopSize(const Loop& loop, double beat) const
+{
+    return loopmath::framesOf(loopmath::kStepBeats[loop.step], beat, loopBufferSize);
+}
+
+// The length itself is taken on the audio side at the next capture point or
+// beat boundary; a loop playing now changes there if its size did.
 void Morvessine3::handleValue(int loop, float value)
 {
     Loop& target = loops[loop];
     target.value = value;
-    const int32_t oldSize = target.size;
+    const double beat = samplesPerBeat;
+    const int32_t oldSize = loopSize(target, beat);
     setSyncValue(loop, value);
-    if (currentLoop == &target) {
-        currentLoopLength = target.size;
-        if (target.size != oldSize) changePending = true;
-    }
+    if (currentLoop == &target && loopSize(target, beat) != oldSize) changePending = true;
 }
 
 void Morvessine3::handlePitch(int loop, float value)
@@ -125,11 +125,23 @@ void Morvessine3::handleFxId(int loop, float value)
     loops[loop].fxId = loopmath::fxIdOf(value);
 }
 
-void Morvessine3::adjustLoopSize()
+// A new beat length, from a new tempo or sample rate. Every loop's size follows
+// by itself; the loop playing now takes its new length at the next beat
+// boundary, growing into or cutting the recorded material as a Value change
+// does. The frames played since the capture are kept as the same stretch of
+// beats, so a loop that grows continues where the beat points to.
+void Morvessine3::adjustLoopSize(double oldBeat, double newBeat)
 {
-    for (int k = 0; k < kNumLoops; ++k)
-        setSyncValue(k, loops[k].value);
-    updateDisplay();
+    phaseCounter *= newBeat / oldBeat;
+    if (!loopPlaying) return;
+    if (const Loop* loop = currentLoop; loop && loopSize(*loop, newBeat) != loopEnd)
+        changePending = true;
+}
+
+// Audio side: the length of the loop that governs playback, at the beat now.
+void Morvessine3::refreshLoopLength()
+{
+    if (const Loop* loop = currentLoop) currentLoopLength = loopSize(*loop, samplesPerBeat);
 }
 
 // --- Capture points (audio thread) ------------------------------------------
@@ -196,6 +208,49 @@ void Morvessine3::finishCopy()
     copiedFrames = copyFrames = 0;
 }
 
+// Reads a frame of the loop as playback would, before any playback state is
+// involved: one the capture's copy has not reached yet still lies in the ring.
+void Morvessine3::readLoopFrame(int32_t index, float& left, float& right) const
+{
+    const LoopBuffers& b = *buffers.load(std::memory_order_relaxed);
+    index = std::clamp(index, 0, loopBufferSize - 1);
+    if (index >= copiedFrames && index < copyFrames) {
+        int32_t ringIndex = copyStart + index;
+        if (ringIndex >= captureSize) ringIndex -= captureSize;
+        left = b.captureLeft[ringIndex];
+        right = b.captureRight[ringIndex];
+        return;
+    }
+    left = b.loopLeft[index];
+    right = b.loopRight[index];
+}
+
+// The loop playing now, read on for a fade's length from where it is, before a
+// stop leaves it or a capture overwrites it. Frames the recording has not
+// reached hold the last one it wrote.
+void Morvessine3::holdTail(int32_t frames)
+{
+    const double step = (reversePlay ? -1.0 : 1.0) * playIncrement;
+    const int32_t lastRecorded = std::max(loopWritePos - 1, 0);
+    double position = playPos;
+    for (int32_t k = 0; k < frames; ++k, position += step)
+        readLoopFrame(std::min(int32_t(position), lastRecorded), fade.heldLeft[k],
+                      fade.heldRight[k]);
+    fade.start(Crossfade::Tail::Held, frames);
+    fade.position = playPos;
+    fade.step = step;
+    const Loop* loop = currentLoop;
+    fade.effect = (loop && loop->fxOn) ? int32_t(loop->fxId) : -1;
+}
+
+// A loop starting from pass-through fades in over the input. When a stop left
+// a loop on this very frame, that loop is what was heard and its tail stays.
+void Morvessine3::startLiveFade()
+{
+    if (fade.tail == Crossfade::Tail::Held && fade.running() && fade.done == 0) return;
+    fade.start(Crossfade::Tail::Live, Crossfade::lengthFor(currentLoopLength));
+}
+
 // A capture at a beat boundary takes at least one beat, so that a longer loop
 // switched on later has the material before the boundary to grow into.
 void Morvessine3::copyLoop()
@@ -215,12 +270,17 @@ void Morvessine3::copyLoop()
     if (Loop* loop = currentLoop) reversePlay = loop->reverse;
     loopWritePos = frames;
     loopRecording = true;
+    startLiveFade();
 }
 
 // A loop shorter than a beat plays from the last beat boundary on: what already
 // passed is copied, the rest is recorded while it plays.
 void Morvessine3::copyLoop2(int32_t count)
 {
+    if (loopPlaying)
+        holdTail(Crossfade::lengthFor(currentLoopLength));
+    else
+        startLiveFade();
     copyFromRing(captureWritePos - 1, count);
     loopStart = 0;
     loopEnd = currentLoopLength;
@@ -239,7 +299,11 @@ void Morvessine3::changeLoop()
     const int32_t length = currentLoopLength;
     if (loopEnd < length) {
         const auto elapsed = int64_t(phaseCounter);
-        playPos = double(elapsed % length);
+        const double next = double(elapsed % length);
+        if (loopPlaying && next != playPos)
+            fade.startLoop(playPos, (reversePlay ? -1.0 : 1.0) * playIncrement,
+                           Crossfade::lengthFor(length));
+        playPos = next;
     }
     loopEnd = length;
     if (Loop* loop = currentLoop) {

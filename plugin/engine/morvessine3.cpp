@@ -73,6 +73,7 @@ Morvessine3::Morvessine3(audioMasterCallback audioMaster)
 
     for (int k = 0; k < kNumLoops; ++k) {
         loops[k].value = programs[0].values[k * kNumKinds + kValue];
+        setSyncValue(k, loops[k].value);
         loops[k].fxId = k;
         loops[k].fxSelect = float(k) * 0.25f;
     }

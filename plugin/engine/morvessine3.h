@@ -9,6 +9,7 @@
 #pragma once
 
 #include "audioeffectx.h"
+#include "crossfade.h"
 #include "iir.h"
 #include "loopeffects.h"
 #include "parameters.h"
@@ -24,7 +25,10 @@ class Morvessine3Editor;
 
 struct Loop {
     Relaxed<bool> on{false};
-    Relaxed<int32_t> size{22050};
+    // The Value's length step (0 "1 bar" .. 9 "1/32 beat"); the loop's size in
+    // frames follows from it and the beat wherever it is needed, so a new tempo
+    // or sample rate reaches every loop. A Value outside the steps keeps it.
+    Relaxed<int32_t> step{0};
     Relaxed<float> value{0.0f};
     Relaxed<int32_t> order{0};
     Relaxed<double> speed{1.0};
@@ -111,7 +115,9 @@ private:
     void handleFx(int loop, float value);
     void handleFxId(int loop, float value);
     void setSyncValue(int loop, float value);
-    void adjustLoopSize();
+    int32_t loopSize(const Loop& loop, double beat) const;
+    void adjustLoopSize(double oldBeat, double newBeat);
+    void refreshLoopLength();
     void switchLoopOn(Loop& loop);
     void switchLoopOff(Loop& loop);
     Loop* highestOrderLoop();
@@ -125,6 +131,9 @@ private:
     void copyPending(int32_t frames);
     void continueCopy(VstInt32 blockFrames);
     void finishCopy();
+    void readLoopFrame(int32_t index, float& left, float& right) const;
+    void holdTail(int32_t frames);
+    void tailEffect(int32_t index, float& left, float& right);
 
     // Transport.
     bool processVstTimeInfo();
@@ -133,7 +142,14 @@ private:
     // Render.
     void processStupidHost(float** inputs, float** outputs, VstInt32 frames);
     void renderFrames(const LoopBuffers& buffers, float** inputs, float** outputs, VstInt32 frames);
-    int64_t blockStartFrame(double beat) const;
+    struct BlockStart {
+        int64_t frame; // on the beat grid of the block's tempo
+        double beats;  // the same place in beats, carried without rounding
+    };
+    BlockStart blockStartFrame(double beat) const;
+    void passThrough(float** inputs, float** outputs, VstInt32 from, VstInt32 to);
+    VstInt32 fadeOutOfLoop(float** inputs, float** outputs, VstInt32 from, VstInt32 to);
+    void startLiveFade();
     void writeRing(const LoopBuffers& buffers, float** inputs, VstInt32 from, VstInt32 count);
     void processGridEvents(int64_t phase, double beat);
     void playLoop(const LoopBuffers& buffers, float** inputs, float** outputs, VstInt32 from,
@@ -156,12 +172,14 @@ private:
     bool hostPlaying = false;
     Relaxed<double> samplesPerBeat{0.0};
     double ppqPosition = 0.0;
-    int64_t nextBlockStart = 0; // where the last rendered block ended on the beat grid
-    bool gridRunning = false;   // the transport rolled on since that block
+    int64_t nextBlockStart = 0;  // where the last rendered block ended on the beat grid
+    double nextBlockBeats = 0.0; // the same place in beats
+    double gridBeat = 0.0;       // the beat length of that grid
+    bool gridRunning = false;    // the transport rolled on since that block
     bool loopPlaying = false;
     Relaxed<bool> changePending{false};
     const bool minOneBeat = true;
-    Relaxed<int32_t> currentLoopLength{kInitialLoopSize};
+    int32_t currentLoopLength = kInitialLoopSize; // currentLoop's size at the current beat
     int32_t loopStart = 0;
     int32_t loopEnd = 0;
     bool loopRecording = false;
@@ -185,6 +203,7 @@ private:
     Program programs[1];
     Phaser phaser{};
     double phaseCounter = 0.0;
+    Crossfade fade;
     Morvessine3Editor* editor = nullptr;
     SharedBlockLease sharedBlockLease;
     SharedBlock* sharedBlock = nullptr;

@@ -31,6 +31,30 @@ void copyThrough(float** inputs, float** outputs, VstInt32 frames)
 }
 } // namespace
 
+namespace {
+// Beat k begins on the first frame at or after k beats, so the boundaries keep
+// to the host's beats when a beat is no whole number of frames; with a whole
+// number they are its multiples. Positions before the song start have negative
+// beats.
+struct BeatGrid {
+    double samplesPerBeat;
+
+    int64_t boundary(int64_t beat) const
+    {
+        return int64_t(std::ceil(double(beat) * samplesPerBeat));
+    }
+    int64_t beatAt(int64_t pos) const
+    {
+        auto beat = int64_t(std::floor(double(pos) / samplesPerBeat));
+        while (boundary(beat + 1) <= pos)
+            ++beat;
+        while (boundary(beat) > pos)
+            --beat;
+        return beat;
+    }
+};
+} // namespace
+
 // --- Transport --------------------------------------------------------------
 
 bool Morvessine3::processVstTimeInfo()
@@ -50,21 +74,28 @@ bool Morvessine3::processVstTimeInfo()
         return false;
 
     if ((info->flags & kVstTransportChanged) || !playing) gridRunning = false;
-    if ((info->flags & kVstTransportChanged) && playing != hostPlaying && playing) sequencerPlay();
-    hostPlaying = playing;
+    const double previousBeat = samplesPerBeat;
     samplesPerBeat = beat;
     ppqPosition = position;
     if (sizesPending) {
-        adjustLoopSize();
+        // Hosts showing values derived from the tempo refresh them once it is known.
+        updateDisplay();
         sizesPending = false;
+    } else if (beat != previousBeat) {
+        adjustLoopSize(previousBeat, beat);
     }
+    if ((info->flags & kVstTransportChanged) && playing != hostPlaying && playing) sequencerPlay();
+    hostPlaying = playing;
     return true;
 }
 
+// Called with the tempo of the block already stored, so a session restored
+// before the host ever said its tempo starts with the right length.
 void Morvessine3::sequencerPlay()
 {
     if (loopsOn() == 0) return;
     finishCopy();
+    refreshLoopLength();
     phaseCounter = 0.0;
     playPos = 0.0;
     loopWritePos = 0;
@@ -79,6 +110,7 @@ void Morvessine3::sequencerPlay()
     stopPending = false;
     changePending = false;
     loopPlaying = true;
+    startLiveFade();
 }
 
 // --- Render -----------------------------------------------------------------
@@ -110,13 +142,29 @@ void Morvessine3::processReplacing(float** inputs, float** outputs, VstInt32 fra
 // can miss where the previous block ended by a few frames, and a beat boundary in
 // such a gap would be skipped. While the transport rolls on, a position within
 // one tick of the expected one is taken to be the expected one.
-int64_t Morvessine3::blockStartFrame(double beat) const
+//
+// A new tempo rescales the frame positions the host reports, not its beats: the
+// block then starts where the beats counted so far end on the new grid, past
+// the boundaries already passed and not past the next one. The beats are
+// carried exactly, so a tempo that changes every block does not drift.
+Morvessine3::BlockStart Morvessine3::blockStartFrame(double beat) const
 {
     const double reported = ppqPosition * beat;
     const double tolerance = beat / 1920.0 + 1.0;
-    if (gridRunning && std::fabs(reported - double(nextBlockStart)) <= tolerance)
-        return nextBlockStart;
-    return std::llround(reported);
+    if (gridRunning && beat == gridBeat &&
+        std::fabs(reported - double(nextBlockStart)) <= tolerance)
+        return {nextBlockStart, nextBlockBeats};
+    if (gridRunning && beat != gridBeat) {
+        const double expected = nextBlockBeats * beat;
+        if (std::fabs(reported - expected) <= tolerance) {
+            const int64_t passed = BeatGrid{gridBeat}.beatAt(nextBlockStart - 1);
+            const BeatGrid grid{beat};
+            const int64_t first = grid.boundary(passed) + 1;
+            const int64_t last = std::max(first, grid.boundary(passed + 1));
+            return {std::clamp<int64_t>(std::llround(expected), first, last), nextBlockBeats};
+        }
+    }
+    return {std::llround(reported), ppqPosition};
 }
 
 void Morvessine3::writeRing(const LoopBuffers& b, float** inputs, VstInt32 from, VstInt32 count)
@@ -138,6 +186,7 @@ void Morvessine3::writeRing(const LoopBuffers& b, float** inputs, VstInt32 from,
 // beat boundary at or before it.
 void Morvessine3::processGridEvents(int64_t phase, double beat)
 {
+    refreshLoopLength();
     if (capturePending && beat > double(currentLoopLength) && phase < currentLoopLength) {
         copyLoop2(int32_t(phase));
         loopPlaying = true;
@@ -146,6 +195,7 @@ void Morvessine3::processGridEvents(int64_t phase, double beat)
     }
     if (phase != 0) return;
     if (stopPending) {
+        if (loopPlaying) holdTail(Crossfade::lengthFor(loopEnd));
         loopPlaying = false;
         stopPending = false;
     }
@@ -160,30 +210,6 @@ void Morvessine3::processGridEvents(int64_t phase, double beat)
     }
 }
 
-namespace {
-// Beat k begins on the first frame at or after k beats, so the boundaries keep
-// to the host's beats when a beat is no whole number of frames; with a whole
-// number they are its multiples. Positions before the song start have negative
-// beats.
-struct BeatGrid {
-    double samplesPerBeat;
-
-    int64_t boundary(int64_t beat) const
-    {
-        return int64_t(std::ceil(double(beat) * samplesPerBeat));
-    }
-    int64_t beatAt(int64_t pos) const
-    {
-        auto beat = int64_t(std::floor(double(pos) / samplesPerBeat));
-        while (boundary(beat + 1) <= pos)
-            ++beat;
-        while (boundary(beat) > pos)
-            --beat;
-        return beat;
-    }
-};
-} // namespace
-
 // The grid is only looked at on the frames where something can happen: the
 // block's first frame and every beat boundary. The loop fields and pending
 // flags the parameter side changes are read there too, so a change made in the
@@ -193,9 +219,12 @@ void Morvessine3::renderFrames(const LoopBuffers& b, float** inputs, float** out
 {
     const double beat = samplesPerBeat;
     const auto barLength = int64_t(4.0 * beat);
-    const int64_t blockStart = blockStartFrame(beat);
+    const BlockStart start = blockStartFrame(beat);
+    const int64_t blockStart = start.frame;
     const BeatGrid grid{beat};
     nextBlockStart = blockStart + frames;
+    nextBlockBeats = start.beats + double(frames) / beat;
+    gridBeat = beat;
     gridRunning = true;
 
     VstInt32 i = 0;
@@ -211,14 +240,69 @@ void Morvessine3::renderFrames(const LoopBuffers& b, float** inputs, float** out
         if (loopPlaying)
             playLoop(b, inputs, outputs, i, runEnd, barLength);
         else
-            for (int channel = 0; channel < 2; ++channel)
-                if (inputs[channel] != outputs[channel])
-                    std::memmove(outputs[channel] + i, inputs[channel] + i,
-                                 size_t(runEnd - i) * sizeof(float));
+            passThrough(inputs, outputs, i, runEnd);
         i = runEnd;
     }
     continueCopy(frames);
     ringFront = captureWritePos;
+}
+
+// The input, after the fade out of a loop that stopped on the run's first frame.
+void Morvessine3::passThrough(float** inputs, float** outputs, VstInt32 from, VstInt32 to)
+{
+    if (fade.running()) from = fadeOutOfLoop(inputs, outputs, from, to);
+    for (int channel = 0; channel < 2; ++channel)
+        if (inputs[channel] != outputs[channel])
+            std::memmove(outputs[channel] + from, inputs[channel] + from,
+                         size_t(to - from) * sizeof(float));
+}
+
+// The loop that was left goes on under the input for the fade's length, with
+// its effect; returns the first frame after the fade.
+VstInt32 Morvessine3::fadeOutOfLoop(float** inputs, float** outputs, VstInt32 from, VstInt32 to)
+{
+    if (fade.tail != Crossfade::Tail::Held) {
+        fade.stop();
+        return from;
+    }
+    const auto end = VstInt32(std::min<int64_t>(to, int64_t(from) + fade.remaining()));
+    for (VstInt32 i = from; i < end; ++i) {
+        float tailLeft = fade.heldLeft[fade.done];
+        float tailRight = fade.heldRight[fade.done];
+        tailEffect(int32_t(fade.position), tailLeft, tailRight);
+        float left = inputs[0][i];
+        float right = inputs[1][i];
+        fade.mix(tailLeft, tailRight, left, right);
+        outputs[0][i] = left;
+        outputs[1][i] = right;
+    }
+    return end;
+}
+
+// The effect of the loop that was left, on its tail; its state carries on.
+void Morvessine3::tailEffect(int32_t index, float& left, float& right)
+{
+    switch (fade.effect) {
+    case 0: {
+        float heldLeft;
+        float heldRight;
+        readLoopFrame(holdIndex, heldLeft, heldRight);
+        double increment = playIncrement;
+        bitReducer(holdIndex, increment, heldLeft, heldRight, std::max(index, 0), left, right);
+        break;
+    }
+    case 1:
+        autopan(passToggle, left, right);
+        break;
+    case 2:
+        hipass(hipassState, hipassCoefficient, left, right);
+        break;
+    case 3:
+        phazer(phaser, left, right);
+        break;
+    default:
+        break;
+    }
 }
 
 namespace {
@@ -249,6 +333,8 @@ struct PlaybackRun {
     int32_t writePos;
     bool recording;
     bool toggle;
+    Crossfade* fade;
+    int32_t fadeLeft; // frames of the fade still to mix, the one test every frame makes
 
     // A frame of the loop; one the capture's copy has not reached yet is read
     // where it still lies in the ring.
@@ -264,11 +350,56 @@ struct PlaybackRun {
         left = loopLeft[index];
         right = loopRight[index];
     }
+
+    // The loop frame for output frame i. A frame the recording has not reached
+    // yet has no material: a loop that starts from the beat on, or from the
+    // transport start, plays faster or backwards than the input arrives, and
+    // there the input itself is heard until the recording catches up.
+    void read(int32_t index, VstInt32 i, float& left, float& right) const
+    {
+        if (index >= writePos) {
+            left = inLeft[i];
+            right = inRight[i];
+            return;
+        }
+        frameAt(index, left, right);
+    }
+
+    // A wrap: the loop goes on past the end it jumped from while its start
+    // fades in.
+    void startWrapFade(double from, double step)
+    {
+        fadeLeft = Crossfade::lengthFor(end - start);
+        fade->startLoop(from, step, fadeLeft);
+    }
+
+    void mixTail(VstInt32 i, float& left, float& right)
+    {
+        float tailLeft;
+        float tailRight;
+        switch (fade->tail) {
+        case Crossfade::Tail::Live:
+            tailLeft = inLeft[i];
+            tailRight = inRight[i];
+            break;
+        case Crossfade::Tail::Loop:
+            read(std::clamp(int32_t(fade->position), 0, loopBufferSize - 1), i, tailLeft,
+                 tailRight);
+            break;
+        case Crossfade::Tail::Held:
+        default:
+            tailLeft = fade->heldLeft[fade->done];
+            tailRight = fade->heldRight[fade->done];
+            break;
+        }
+        fade->mix(tailLeft, tailRight, left, right);
+        --fadeLeft;
+    }
 };
 
 // Loop playback of frames [from, to): append the input while recording, wrap at
-// the ends of the play range, read, apply the effect, advance. The effect is a
-// callable taking (run, read index, left, right), inlined into the loop.
+// the ends of the play range, read, fade, apply the effect, advance. The effect
+// is a callable taking (run, read index, left, right), inlined into the loop.
 template <bool Backward, typename Effect>
 void playFrames(PlaybackRun& run, VstInt32 from, VstInt32 to, Effect&& effect)
 {
@@ -286,6 +417,7 @@ void playFrames(PlaybackRun& run, VstInt32 from, VstInt32 to, Effect&& effect)
         if constexpr (!Backward) {
             if (run.position >= run.end) {
                 run.toggle = !run.toggle;
+                run.startWrapFade(run.position, run.increment);
                 run.position = run.start;
             } else if (run.position < run.start) {
                 // A change from backward to forward play can land just before the start.
@@ -295,6 +427,7 @@ void playFrames(PlaybackRun& run, VstInt32 from, VstInt32 to, Effect&& effect)
         } else {
             if (run.position < run.start) {
                 run.toggle = !run.toggle;
+                run.startWrapFade(run.position, -run.increment);
                 run.position = run.end - 1;
             }
             if (run.phase < 0.0) run.phase += run.bar - 1.0;
@@ -303,7 +436,8 @@ void playFrames(PlaybackRun& run, VstInt32 from, VstInt32 to, Effect&& effect)
         const int32_t index = std::clamp(int32_t(run.position), 0, lastIndex);
         float left;
         float right;
-        run.frameAt(index, left, right);
+        run.read(index, i, left, right);
+        if (run.fadeLeft > 0) run.mixTail(i, left, right);
         effect(run, index, left, right);
         run.outLeft[i] = left;
         run.outRight[i] = right;
@@ -359,12 +493,11 @@ void Morvessine3::playLoop(const LoopBuffers& b, float** inputs, float** outputs
     const Loop* loop = currentLoop;
     const int32_t effect = (loop && loop->fxOn) ? int32_t(loop->fxId) : -1;
     const double incrementBefore = playIncrement;
-    PlaybackRun run{inputs[0],      inputs[1],       outputs[0],     outputs[1],
-                    b.loopLeft,     b.loopRight,     b.captureLeft,  b.captureRight,
-                    captureSize,    copyStart,       copiedFrames,   copyFrames,
-                    loopBufferSize, 2 * barLength,   double(barLength), loopStart,
-                    loopEnd,        playPos,         phaseCounter,   incrementBefore,
-                    loopWritePos,   loopRecording,   passToggle};
+    PlaybackRun run{inputs[0],    inputs[1],     outputs[0],     outputs[1],    b.loopLeft,
+                    b.loopRight,  b.captureLeft, b.captureRight, captureSize,   copyStart,
+                    copiedFrames, copyFrames,    loopBufferSize, 2 * barLength, double(barLength),
+                    loopStart,    loopEnd,       playPos,        phaseCounter,  incrementBefore,
+                    loopWritePos, loopRecording, passToggle,     &fade,         fade.remaining()};
     playDirection = reversePlay ? -1 : 1;
     if (reversePlay)
         playWithEffect<true>(run, from, to, effect, holdIndex, hipassState, hipassCoefficient,

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 
+using looperrig::kFadeFrames;
 using looperrig::LooperRig;
 
 namespace {
@@ -42,8 +43,8 @@ TEST(LooperCapture, SwitchedOnOneFrameBeforeABoundaryCapturesOnIt)
     const size_t capture = 6 * kBeat;
     rollWithLoop(rig, 0, capture - 1, 300000);
     EXPECT_TRUE(rig.passesThrough(capture - 1));
-    EXPECT_EQ(rig.source(capture), int64_t(capture - kBar));
-    EXPECT_EQ(rig.source(capture + kBar), int64_t(capture - kBar));
+    rig.expectSources(capture, capture + kBar + kFadeFrames,
+                      [&](size_t f) { return int64_t(capture - kBar + (f - capture) % kBar); });
 }
 
 TEST(LooperCapture, SwitchedOnOnABoundaryCapturesThere)
@@ -51,7 +52,8 @@ TEST(LooperCapture, SwitchedOnOnABoundaryCapturesThere)
     LooperRig rig(300000);
     const size_t capture = 6 * kBeat;
     rollWithLoop(rig, 0, capture, 300000);
-    EXPECT_EQ(rig.source(capture), int64_t(capture - kBar));
+    rig.expectSources(capture, capture + kFadeFrames + 1,
+                      [&](size_t f) { return int64_t(capture - kBar + (f - capture)); });
 }
 
 TEST(LooperCapture, SubBeatLoopStartsAtOnceWithinItsLength)
@@ -140,9 +142,9 @@ TEST(LooperPlayback, HalfSpeedRepeatsEveryFrameTwice)
     rig.plugin->setParameter(8, 0.0f); // pitch1: one octave down
     rollWithLoop(rig, 0, 100000, 450000);
     const size_t capture = 5 * kBeat;
-    rig.expectSources(capture, capture + 2 * kBar,
-                      [&](size_t f) { return int64_t(capture - kBar + (f - capture) / 2); });
-    EXPECT_EQ(rig.source(capture + 2 * kBar), int64_t(capture - kBar)); // wrapped
+    rig.expectSources(capture, capture + 2 * kBar + kFadeFrames, [&](size_t f) {
+        return int64_t(capture - kBar + (f - capture) % (2 * kBar) / 2); // wraps after 2 bars
+    });
 }
 
 TEST(LooperPlayback, DoubleSpeedSkipsEverySecondFrame)
@@ -163,8 +165,8 @@ TEST(LooperPlayback, BackwardReadsTheStartThenRunsDownFromTheEnd)
     rollWithLoop(rig, 0, 100000, 350000);
     const size_t capture = 5 * kBeat;
     const int64_t first = int64_t(capture - kBar);
-    EXPECT_EQ(rig.source(capture), first);
-    rig.expectSources(capture + 1, 350000, [&](size_t f) {
+    rig.expectSources(capture, 350000, [&](size_t f) {
+        if (f == capture) return first;
         const size_t k = (f - capture - 1) % kBar; // 0 .. 88,199 per pass
         return first + int64_t(kBar - 1 - k);
     });
@@ -180,7 +182,7 @@ TEST(LooperPlayback, SwitchingOffStopsAtTheNextBeatBoundary)
     const size_t stop = 10 * kBeat; // first boundary after 200,000
     rig.expectSources(200000, stop,
                       [&](size_t f) { return int64_t(capture - kBar + (f - capture) % kBar); });
-    for (size_t f = stop; f < 400000; ++f)
+    for (size_t f = stop + kFadeFrames; f < 400000; ++f)
         ASSERT_TRUE(rig.passesThrough(f)) << f;
 }
 
@@ -198,9 +200,8 @@ TEST(LooperPlayback, LongerLoopSwitchedOnLaterContinuesIntoRecordedMaterial)
     const size_t change = 7 * kBeat; // first boundary after 150,000
     // The phase counter says two beats have passed since the capture: the bar
     // continues at its third beat.
-    rig.expectSources(change, change + 2 * kBeat,
-                      [&](size_t f) { return int64_t(capture - kBeat + (f - capture)); });
-    EXPECT_EQ(rig.source(change + 2 * kBeat), int64_t(capture - kBeat));
+    rig.expectSources(change, change + 2 * kBeat + kFadeFrames,
+                      [&](size_t f) { return int64_t(capture - kBeat + (f - capture) % kBar); });
 }
 
 TEST(LooperTransport, StoppedHostPassesThroughBitExactAndTheRingStandsStill)
@@ -283,7 +284,7 @@ TEST(LooperTransport, BrokenTimeInformationPassesThroughAndHoldsState)
         rig.host.transport().locateFrames(100000);
         rig.renderTo(300000);
         const size_t capture = 150000 + (5 * kBeat - 100000);
-        EXPECT_EQ(rig.source(capture), int64_t(5 * kBeat - kBar));
+        EXPECT_EQ(rig.source(capture + kFadeFrames), int64_t(5 * kBeat - kBar + kFadeFrames));
         EXPECT_EQ(rig.source(capture + kBar - 1), int64_t(150000 + (5 * kBeat - 100000) - 1));
     }
 }
@@ -296,8 +297,8 @@ TEST(LooperTransport, NoValidTempoMeans120)
     rollWithLoop(rig, 1, 30000, 100000); // "1 beat": 24,000 frames at 120 BPM, 48 kHz
     const size_t capture = 48000;
     EXPECT_TRUE(rig.passesThrough(capture - 1));
-    EXPECT_EQ(rig.source(capture), int64_t(capture - 24000));
-    EXPECT_EQ(rig.source(capture + 24000), int64_t(capture - 24000));
+    rig.expectSources(capture, capture + 24000 + kFadeFrames,
+                      [&](size_t f) { return int64_t(capture - 24000 + (f - capture) % 24000); });
 }
 
 TEST(LooperTransport, NoValidPositionPutsABoundaryOnEveryBlockStart)
@@ -308,7 +309,7 @@ TEST(LooperTransport, NoValidPositionPutsABoundaryOnEveryBlockStart)
     // The block starting at input frame 1,000 starts on position 0: the capture
     // takes the bar before it, of which the ring holds only 1,000 frames.
     EXPECT_TRUE(rig.passesThrough(999));
-    EXPECT_EQ(rig.output.at(0, 1000), 0.0f);
+    EXPECT_EQ(rig.output.at(0, 1000 + kFadeFrames), 0.0f);
     EXPECT_EQ(rig.source(1000 + kBar - 1000), 0);
     EXPECT_EQ(rig.source(1000 + kBar - 1), 999);
 }
@@ -340,55 +341,63 @@ TEST(LooperRender, InPlaceProcessingEqualsSeparateBuffers)
         ASSERT_EQ(separate.output.at(0, f), inPlace.output.at(0, f)) << f;
 }
 
-// A loop switched on and given its Value before any time information has a
-// length of 0 frames: every frame wraps to the first frame of the loop buffer.
-LooperRig& zeroLengthLoop(LooperRig& rig, bool backward, bool hostReportsStart)
+// A session reopened with Loop1 saved on as a "1 beat" loop: every value
+// arrives before the host has said its tempo, some before the plug-in is even
+// opened and resumed, in either order; then stopped blocks, then the start.
+LooperRig& restoredSession(LooperRig& rig, size_t stopped)
 {
-    rig.plugin->setParameter(0, 1.0f);
-    rig.plugin->setParameter(4, 0.0f);
-    if (backward) rig.plugin->setParameter(12, 1.0f);
-    rig.host.transport().setReportsChanges(hostReportsStart);
-    rig.host.transport().locateFrames(int64_t(3 * kBeat / 2));
+    rig.renderTo(stopped);
     rig.host.transport().play();
-    rig.renderTo(100000);
+    rig.renderTo(rig.input.frames());
     return rig;
 }
 
-TEST(LooperRender, ZeroLengthLoopFromTransportStartRepeatsTheFirstFrame)
+void restoreLoopOne(hostcore::LoadedPlugin& plugin, bool loopFirst)
 {
-    for (bool backward : {false, true}) {
-        LooperRig rig(100000);
-        zeroLengthLoop(rig, backward, true);
-        // The start re-records from the first frame, which is then all that plays.
-        for (size_t f = 0; f < 100000; ++f)
-            ASSERT_EQ(rig.source(f), 0) << f;
-    }
+    if (loopFirst) plugin.setParameter(0, 1.0f);
+    plugin.setParameter(4, 0.2222223f);
+    if (!loopFirst) plugin.setParameter(0, 1.0f);
 }
 
-TEST(LooperRender, ZeroLengthLoopCapturedAtABoundaryPlaysUntilGivenALength)
+TEST(LooperSession, ALoopRestoredOnRecordsFromTheStartWithItsLength)
 {
-    for (bool backward : {false, true}) {
-        LooperRig rig(300000);
-        zeroLengthLoop(rig, backward, false);
-        // The capture at position 44,100 copied a beat, but the play range is empty,
-        // and its first frame lies before anything the ring received.
-        const size_t capture = 2 * kBeat - 3 * kBeat / 2;
-        EXPECT_TRUE(rig.passesThrough(capture - 1));
-        for (size_t f = capture; f < 100000; ++f)
-            ASSERT_EQ(rig.output.at(0, f), 0.0f) << f;
-
-        rig.plugin->setParameter(4, 0.2f); // "2 beat": the range grows at the next boundary
-        rig.renderTo(300000);
-        const size_t change = 7 * kBeat - 3 * kBeat / 2;
-        EXPECT_EQ(rig.output.at(0, change - 1), 0.0f);
-        if (!backward) {
-            // Five beats since the capture fold to one beat: the loop continues at
-            // buffer frame 22,050, the first one appended behind the capture.
-            EXPECT_EQ(rig.source(change), int64_t(capture));
-            EXPECT_EQ(rig.source(change + 1), int64_t(capture + 1));
+    for (const bool beforeOpen : {true, false})
+        for (const bool loopFirst : {true, false}) {
+            SCOPED_TRACE(testing::Message()
+                         << "before open " << beforeOpen << ", loop first " << loopFirst);
+            const auto restore = [&](hostcore::LoadedPlugin& p) { restoreLoopOne(p, loopFirst); };
+            LooperRig rig(200000, 44100.0, 120.0, 512,
+                          beforeOpen ? std::function<void(hostcore::LoadedPlugin&)>(restore)
+                                     : nullptr);
+            if (!beforeOpen) {
+                restore(*rig.plugin);
+                rig.plugin->mainsChanged(true);
+            }
+            const size_t start = 20000;
+            restoredSession(rig, start);
+            // The recording pass is the input itself, then the beat from the start repeats.
+            for (size_t f = 0; f < start + kBeat; ++f)
+                ASSERT_TRUE(rig.passesThrough(f)) << f;
+            rig.expectSources(start + kBeat, 200000,
+                              [&](size_t f) { return int64_t(start + (f - start) % kBeat); });
         }
-        for (size_t f = change; f < 300000; ++f)
-            ASSERT_TRUE(std::isfinite(rig.output.at(0, f)));
+}
+
+TEST(LooperSession, WithoutAStartNoticeTheRestoredLoopCapturesABeatOnTheBeat)
+{
+    LooperRig rig(200000, 44100.0, 120.0, 512,
+                  [](hostcore::LoadedPlugin& p) { restoreLoopOne(p, true); });
+    rig.host.transport().setReportsChanges(false);
+    rig.host.transport().locateFrames(int64_t(3 * kBeat / 2));
+    rig.host.transport().play();
+    rig.renderTo(200000);
+    // The capture on position 2 beats takes the beat before it, of which the ring
+    // holds the half since the start; that beat repeats.
+    const size_t capture = kBeat / 2;
+    for (size_t pass = 0; pass < 3; ++pass) {
+        const size_t passStart = capture + pass * kBeat;
+        rig.expectSources(passStart + kBeat / 2, passStart + kBeat,
+                          [&](size_t f) { return int64_t(f - passStart - kBeat / 2); });
     }
 }
 

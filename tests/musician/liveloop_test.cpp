@@ -76,14 +76,18 @@ long long firstChangeFrom(const playtest::Audio& output, const playtest::Audio& 
     return f;
 }
 
+// The looper crossfades over this many frames from each capture, wrap and stop.
+constexpr long long kFadeFrames = 64;
+
 // From a capture at `start` on, the first frame that is not the loop of `length` frames before
-// it repeating.
+// it repeating; the crossfades into each pass are mixes and count as the loop.
 long long loopEndsAt(const playtest::Audio& output, const playtest::Audio& input, long long start,
                      long long length)
 {
     long long f = start;
     while (f < static_cast<long long>(output.frames()) &&
-           sameFrame(output, f, input, start - length + (f - start) % length))
+           ((f - start) % length < kFadeFrames ||
+            sameFrame(output, f, input, start - length + (f - start) % length)))
         ++f;
     return f;
 }
@@ -151,7 +155,7 @@ TEST(LiveLooping, LoopOneHeldReleasedAndLatchedLandsOnTheBeat)
     EXPECT_GT(stopped - captured, length) << "the loop did not come round again";
     EXPECT_TRUE(landsOnTheNextBeat(stopped, automations[1].frame))
         << "stopped at " << stopped << " after the release at " << automations[1].frame;
-    const long long latched = firstChangeFrom(output, input, stopped);
+    const long long latched = firstChangeFrom(output, input, stopped + kFadeFrames);
     EXPECT_TRUE(landsOnTheNextBeat(latched, automations[2].frame))
         << "latched at " << latched << " after the click at " << automations[2].frame;
     EXPECT_EQ(loopEndsAt(output, input, latched, length), static_cast<long long>(output.frames()))

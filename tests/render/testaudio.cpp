@@ -69,11 +69,26 @@ std::vector<float> loopedChannel(const std::vector<float>& input, std::size_t ca
     return output;
 }
 
-std::size_t firstDifference(const std::vector<float>& a, const std::vector<float>& b)
+std::vector<std::size_t> loopJumps(std::size_t captureFrame, std::size_t loopLength,
+                                   std::size_t end)
+{
+    std::vector<std::size_t> jumps;
+    for (std::size_t f = captureFrame; f < end; f += loopLength)
+        jumps.push_back(f);
+    return jumps;
+}
+
+std::size_t firstDifference(const std::vector<float>& a, const std::vector<float>& b,
+                            const std::vector<std::size_t>& fades)
 {
     const std::size_t common = std::min(a.size(), b.size());
-    return static_cast<std::size_t>(std::mismatch(a.begin(), a.begin() + common, b.begin()).first -
-                                    a.begin());
+    const auto inFade = [&](std::size_t f) {
+        return std::any_of(fades.begin(), fades.end(),
+                           [f](std::size_t jump) { return f >= jump && f < jump + kFadeFrames; });
+    };
+    for (std::size_t f = 0; f < common; ++f)
+        if (a[f] != b[f] && !inFade(f)) return f;
+    return common;
 }
 
 } // namespace rendertest

@@ -29,7 +29,16 @@ TestAudio readAudio(const std::string& path);
 std::vector<float> loopedChannel(const std::vector<float>& input, std::size_t captureFrame,
                                  std::size_t loopLength);
 
-// The first frame at which two channels differ, or their common length.
-std::size_t firstDifference(const std::vector<float>& a, const std::vector<float>& b);
+// Where the output of that loop jumps from one stretch of the input to
+// another, before frame `end`: the capture and every wrap. The looper
+// crossfades over up to kFadeFrames frames from each.
+constexpr std::size_t kFadeFrames = 64;
+std::vector<std::size_t> loopJumps(std::size_t captureFrame, std::size_t loopLength,
+                                   std::size_t end);
+
+// The first frame at which two channels differ, or their common length. The
+// crossfades after the frames in `fades` are left out of the comparison.
+std::size_t firstDifference(const std::vector<float>& a, const std::vector<float>& b,
+                            const std::vector<std::size_t>& fades = {});
 
 } // namespace rendertest
