@@ -208,47 +208,56 @@ void Morvessine3::finishCopy()
     copiedFrames = copyFrames = 0;
 }
 
-// Reads a frame of the loop as playback would, before any playback state is
-// involved: one the capture's copy has not reached yet still lies in the ring.
-void Morvessine3::readLoopFrame(int32_t index, float& left, float& right) const
+// The loop as playback hears it now; inputs: the block being rendered, if the
+// reader is to play it where the loop has no material.
+LoopReader Morvessine3::loopReader(float** inputs) const
 {
     const LoopBuffers& b = *buffers.load(std::memory_order_relaxed);
-    index = std::clamp(index, 0, loopBufferSize - 1);
-    if (index >= copiedFrames && index < copyFrames) {
-        int32_t ringIndex = copyStart + index;
-        if (ringIndex >= captureSize) ringIndex -= captureSize;
-        left = b.captureLeft[ringIndex];
-        right = b.captureRight[ringIndex];
-        return;
-    }
-    left = b.loopLeft[index];
-    right = b.loopRight[index];
+    return {inputs ? inputs[0] : nullptr,
+            inputs ? inputs[1] : nullptr,
+            b.loopLeft,
+            b.loopRight,
+            b.captureLeft,
+            b.captureRight,
+            captureSize,
+            copyStart,
+            copiedFrames,
+            copyFrames,
+            loopBufferSize,
+            loopWritePos};
 }
 
 // The loop playing now, read on for a fade's length from where it is, before a
-// stop leaves it or a capture overwrites it. Frames the recording has not
-// reached hold the last one it wrote.
+// stop leaves it or a capture overwrites it.
 void Morvessine3::holdTail(int32_t frames)
 {
-    const double step = (reversePlay ? -1.0 : 1.0) * playIncrement;
-    const int32_t lastRecorded = std::max(loopWritePos - 1, 0);
-    double position = playPos;
-    for (int32_t k = 0; k < frames; ++k, position += step)
-        readLoopFrame(std::min(int32_t(position), lastRecorded), fade.heldLeft[k],
-                      fade.heldRight[k]);
-    fade.start(Crossfade::Tail::Held, frames);
-    fade.position = playPos;
-    fade.step = step;
+    fade.holdContinuation(loopReader(nullptr), false, playPos,
+                          (reversePlay ? -1.0 : 1.0) * playIncrement, frames);
     const Loop* loop = currentLoop;
     fade.effect = (loop && loop->fxOn) ? int32_t(loop->fxId) : -1;
+}
+
+// The play position is about to move: the loop goes on from where it was
+// while the new place fades in.
+void Morvessine3::fadeFromHere(int32_t frames)
+{
+    const double step = (reversePlay ? -1.0 : 1.0) * playIncrement;
+    if (fade.running())
+        fade.holdContinuation(loopReader(nullptr), false, playPos, step, frames);
+    else
+        fade.startLoop(playPos, step, frames);
 }
 
 // A loop starting from pass-through fades in over the input. When a stop left
 // a loop on this very frame, that loop is what was heard and its tail stays.
 void Morvessine3::startLiveFade()
 {
-    if (fade.tail == Crossfade::Tail::Held && fade.running() && fade.done == 0) return;
-    fade.start(Crossfade::Tail::Live, Crossfade::lengthFor(currentLoopLength));
+    if (fade.justBegun()) return;
+    const int32_t frames = Crossfade::lengthFor(currentLoopLength);
+    if (fade.running())
+        fade.holdContinuation(loopReader(nullptr), true, 0.0, 0.0, frames);
+    else
+        fade.startLive(frames);
 }
 
 // A capture at a beat boundary takes at least one beat, so that a longer loop
@@ -300,9 +309,7 @@ void Morvessine3::changeLoop()
     if (loopEnd < length) {
         const auto elapsed = int64_t(phaseCounter);
         const double next = double(elapsed % length);
-        if (loopPlaying && next != playPos)
-            fade.startLoop(playPos, (reversePlay ? -1.0 : 1.0) * playIncrement,
-                           Crossfade::lengthFor(length));
+        if (loopPlaying && next != playPos) fadeFromHere(Crossfade::lengthFor(length));
         playPos = next;
     }
     loopEnd = length;

@@ -131,8 +131,9 @@ private:
     void copyPending(int32_t frames);
     void continueCopy(VstInt32 blockFrames);
     void finishCopy();
-    void readLoopFrame(int32_t index, float& left, float& right) const;
+    LoopReader loopReader(float** inputs) const;
     void holdTail(int32_t frames);
+    void fadeFromHere(int32_t frames);
     void tailEffect(int32_t index, float& left, float& right);
 
     // Transport.

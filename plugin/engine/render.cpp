@@ -269,7 +269,7 @@ VstInt32 Morvessine3::fadeOutOfLoop(float** inputs, float** outputs, VstInt32 fr
     for (VstInt32 i = from; i < end; ++i) {
         float tailLeft = fade.heldLeft[fade.done];
         float tailRight = fade.heldRight[fade.done];
-        tailEffect(int32_t(fade.position), tailLeft, tailRight);
+        tailEffect(int32_t(fade.position + fade.done * fade.step), tailLeft, tailRight);
         float left = inputs[0][i];
         float right = inputs[1][i];
         fade.mix(tailLeft, tailRight, left, right);
@@ -286,7 +286,7 @@ void Morvessine3::tailEffect(int32_t index, float& left, float& right)
     case 0: {
         float heldLeft;
         float heldRight;
-        readLoopFrame(holdIndex, heldLeft, heldRight);
+        loopReader(nullptr).frameAt(holdIndex, heldLeft, heldRight);
         double increment = playIncrement;
         bitReducer(holdIndex, increment, heldLeft, heldRight, std::max(index, 0), left, right);
         break;
@@ -310,19 +310,11 @@ namespace {
 // The playback state of one run, in locals so that the compiler keeps it in
 // registers: the buffers' stores cannot alias it.
 struct PlaybackRun {
-    const float* inLeft;
-    const float* inRight;
+    LoopReader reader;
     float* outLeft;
     float* outRight;
-    float* loopLeft;
+    float* loopLeft; // where the recording appends
     float* loopRight;
-    const float* ringLeft;
-    const float* ringRight;
-    int32_t ringSize;
-    int32_t copyStart;
-    int32_t copiedFrames;
-    int32_t copyFrames;
-    int32_t loopBufferSize;
     int64_t recordLimit;
     double bar;
     int32_t start;
@@ -330,68 +322,28 @@ struct PlaybackRun {
     double position;
     double phase;
     double increment;
-    int32_t writePos;
     bool recording;
     bool toggle;
     Crossfade* fade;
     int32_t fadeLeft; // frames of the fade still to mix, the one test every frame makes
 
-    // A frame of the loop; one the capture's copy has not reached yet is read
-    // where it still lies in the ring.
-    void frameAt(int32_t index, float& left, float& right) const
-    {
-        if (index >= copiedFrames && index < copyFrames) {
-            int32_t ringIndex = copyStart + index;
-            if (ringIndex >= ringSize) ringIndex -= ringSize;
-            left = ringLeft[ringIndex];
-            right = ringRight[ringIndex];
-            return;
-        }
-        left = loopLeft[index];
-        right = loopRight[index];
-    }
-
-    // The loop frame for output frame i. A frame the recording has not reached
-    // yet has no material: a loop that starts from the beat on, or from the
-    // transport start, plays faster or backwards than the input arrives, and
-    // there the input itself is heard until the recording catches up.
-    void read(int32_t index, VstInt32 i, float& left, float& right) const
-    {
-        if (index >= writePos) {
-            left = inLeft[i];
-            right = inRight[i];
-            return;
-        }
-        frameAt(index, left, right);
-    }
-
-    // A wrap: the loop goes on past the end it jumped from while its start
+    // A wrap: the loop goes on past the end it jumped from while the other end
     // fades in.
     void startWrapFade(double from, double step)
     {
-        fadeLeft = Crossfade::lengthFor(end - start);
-        fade->startLoop(from, step, fadeLeft);
+        const int32_t frames = Crossfade::lengthFor(end - start);
+        if (fadeLeft > 0)
+            fade->holdContinuation(reader, false, from, step, frames);
+        else
+            fade->startLoop(from, step, frames);
+        fadeLeft = frames;
     }
 
     void mixTail(VstInt32 i, float& left, float& right)
     {
         float tailLeft;
         float tailRight;
-        switch (fade->tail) {
-        case Crossfade::Tail::Live:
-            tailLeft = inLeft[i];
-            tailRight = inRight[i];
-            break;
-        case Crossfade::Tail::Loop:
-            read(std::clamp(int32_t(fade->position), 0, loopBufferSize - 1), i, tailLeft,
-                 tailRight);
-            break;
-        case Crossfade::Tail::Held:
-        default:
-            tailLeft = fade->heldLeft[fade->done];
-            tailRight = fade->heldRight[fade->done];
-            break;
-        }
+        fade->tailFrame(reader, i, tailLeft, tailRight);
         fade->mix(tailLeft, tailRight, left, right);
         --fadeLeft;
     }
@@ -403,16 +355,16 @@ struct PlaybackRun {
 template <bool Backward, typename Effect>
 void playFrames(PlaybackRun& run, VstInt32 from, VstInt32 to, Effect&& effect)
 {
-    const int32_t lastIndex = run.loopBufferSize - 1;
+    LoopReader& reader = run.reader;
     for (VstInt32 i = from; i < to; ++i) {
         if (run.recording) {
-            if (run.writePos >= run.recordLimit) run.recording = false;
-            if (run.writePos < run.loopBufferSize) {
-                run.loopLeft[run.writePos] = run.inLeft[i];
-                run.loopRight[run.writePos] = run.inRight[i];
-                ++run.writePos;
+            if (reader.writePos >= run.recordLimit) run.recording = false;
+            if (reader.writePos < reader.loopBufferSize) {
+                run.loopLeft[reader.writePos] = reader.inLeft[i];
+                run.loopRight[reader.writePos] = reader.inRight[i];
+                ++reader.writePos;
             }
-            if (run.writePos >= run.loopBufferSize) run.recording = false;
+            if (reader.writePos >= reader.loopBufferSize) run.recording = false;
         }
         if constexpr (!Backward) {
             if (run.position >= run.end) {
@@ -433,10 +385,10 @@ void playFrames(PlaybackRun& run, VstInt32 from, VstInt32 to, Effect&& effect)
             if (run.phase < 0.0) run.phase += run.bar - 1.0;
         }
         // Backward play over an empty range would ask for frame -1.
-        const int32_t index = std::clamp(int32_t(run.position), 0, lastIndex);
+        const int32_t index = reader.indexOf(run.position);
         float left;
         float right;
-        run.read(index, i, left, right);
+        reader.read(index, i, left, right);
         if (run.fadeLeft > 0) run.mixTail(i, left, right);
         effect(run, index, left, right);
         run.outLeft[i] = left;
@@ -458,7 +410,7 @@ void playWithEffect(PlaybackRun& run, VstInt32 from, VstInt32 to, int32_t effect
             run, from, to, [&](PlaybackRun& r, int32_t index, float& l, float& rt) {
                 float heldLeft;
                 float heldRight;
-                r.frameAt(holdIndex, heldLeft, heldRight);
+                r.reader.frameAt(holdIndex, heldLeft, heldRight);
                 bitReducer(holdIndex, r.increment, heldLeft, heldRight, index, l, rt);
             });
         break;
@@ -493,11 +445,10 @@ void Morvessine3::playLoop(const LoopBuffers& b, float** inputs, float** outputs
     const Loop* loop = currentLoop;
     const int32_t effect = (loop && loop->fxOn) ? int32_t(loop->fxId) : -1;
     const double incrementBefore = playIncrement;
-    PlaybackRun run{inputs[0],    inputs[1],     outputs[0],     outputs[1],    b.loopLeft,
-                    b.loopRight,  b.captureLeft, b.captureRight, captureSize,   copyStart,
-                    copiedFrames, copyFrames,    loopBufferSize, 2 * barLength, double(barLength),
-                    loopStart,    loopEnd,       playPos,        phaseCounter,  incrementBefore,
-                    loopWritePos, loopRecording, passToggle,     &fade,         fade.remaining()};
+    PlaybackRun run{loopReader(inputs), outputs[0],        outputs[1],    b.loopLeft, b.loopRight,
+                    2 * barLength,      double(barLength), loopStart,     loopEnd,    playPos,
+                    phaseCounter,       incrementBefore,   loopRecording, passToggle, &fade,
+                    fade.remaining()};
     playDirection = reversePlay ? -1 : 1;
     if (reversePlay)
         playWithEffect<true>(run, from, to, effect, holdIndex, hipassState, hipassCoefficient,
@@ -507,7 +458,7 @@ void Morvessine3::playLoop(const LoopBuffers& b, float** inputs, float** outputs
                               phaser);
     playPos = run.position;
     phaseCounter = run.phase;
-    loopWritePos = run.writePos;
+    loopWritePos = run.reader.writePos;
     loopRecording = run.recording;
     passToggle = run.toggle;
     if (run.increment != incrementBefore) playIncrement = run.increment;
