@@ -29,9 +29,7 @@ void copyThrough(float** inputs, float** outputs, VstInt32 frames)
         if (inputs[channel] != outputs[channel])
             std::memmove(outputs[channel], inputs[channel], size_t(frames) * sizeof(float));
 }
-} // namespace
 
-namespace {
 // Beat k begins on the first frame at or after k beats, so the boundaries keep
 // to the host's beats when a beat is no whole number of frames; with a whole
 // number they are its multiples. Positions before the song start have negative
