@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -145,11 +146,17 @@ TEST(TransportPosition, TempoChangeKeepsBeatsContinuous)
 TEST(TransportPosition, SampleRateChangeKeepsBeatsContinuous)
 {
     Transport transport(44100.0, 120.0);
+    transport.scheduleTempo(4.0, 60.0);
     transport.play();
     transport.nextBlock(44100); // two beats
     transport.setSampleRate(96000.0);
     EXPECT_DOUBLE_EQ(transport.nextBlock(48000).ppqPos, 2.0);
-    EXPECT_DOUBLE_EQ(transport.nextBlock(64).ppqPos, 3.0);
+    EXPECT_DOUBLE_EQ(transport.nextBlock(48000).ppqPos, 3.0);
+    // The scheduled change stays on its beat, now counted at the new rate.
+    const VstTimeInfo& changed = transport.nextBlock(96000);
+    EXPECT_DOUBLE_EQ(changed.ppqPos, 4.0);
+    EXPECT_EQ(changed.tempo, 60.0);
+    EXPECT_DOUBLE_EQ(transport.nextBlock(64).ppqPos, 5.0);
 }
 
 TEST(TransportPpq, ArdourRoundingStaysOnTicksWithinHalfATick)
@@ -181,6 +188,130 @@ TEST(TransportPpq, RoundedPositionMissesTheFrameByAFewFrames)
     EXPECT_NE(frameFromPpq, 1000.0);
     EXPECT_LE(std::abs(frameFromPpq - 1000.0), transport.samplesPerBeat() / 1920.0);
     EXPECT_EQ(info.samplePos, 1000.0) << "samplePos stays exact";
+}
+
+// Ardour 7.3 measured, 120 to 90 BPM at beat 8, 256-frame blocks: a plug-in
+// that takes its frame from ppqPos times the block's frames per beat sees it
+// jump from 176,388 to 235,444, which (unrounded) only a change on its exact
+// beat gives; one applied from the next block start would give 235,525.
+TEST(TransportTempoMap, ChangeInsideABlockShowsFromTheNextOneAsMeasured)
+{
+    Transport transport(44100.0, 120.0);
+    transport.scheduleTempo(8.0, 90.0);
+    transport.locateFrames(176388);
+    transport.play();
+    const VstTimeInfo holding = transport.nextBlock(256);
+    const VstTimeInfo after = transport.nextBlock(256);
+    EXPECT_EQ(holding.tempo, 120.0);
+    EXPECT_EQ(std::llround(holding.ppqPos * 22050.0), 176388);
+    EXPECT_EQ(after.tempo, 90.0);
+    EXPECT_EQ(std::llround(after.ppqPos * 29400.0), 235444);
+    EXPECT_EQ(after.samplePos, 176644.0);
+    EXPECT_EQ(transportBits(after), kVstTransportPlaying) << "a tempo change flags nothing";
+    EXPECT_EQ(transport.nextBlock(256).tempo, 90.0);
+}
+
+struct TempoChangeCase {
+    const char* name;
+    double changeBeat; // against the block that starts on beat 8
+};
+
+void PrintTo(const TempoChangeCase& c, std::ostream* os)
+{
+    *os << c.name;
+}
+
+class TempoChangeAtABeat : public ::testing::TestWithParam<TempoChangeCase> {};
+
+// 120 to 90 BPM near beat 8 (frame 176,400) with 441-frame blocks, one of
+// which starts on beat 8, positions rounded to Ardour's ticks. Before the
+// change a beat is 22,050 frames, after it 29,400.
+TEST_P(TempoChangeAtABeat, BlocksReportTheTempoAtTheirFirstFrameAndAContinuousPosition)
+{
+    const double tick = 1.0 / Transport::kArdourTicksPerBeat;
+    const double change = GetParam().changeBeat;
+    const auto exactBeats = [&](double frame) {
+        const double changeFrame = change * 22050.0;
+        return frame < changeFrame ? frame / 22050.0 : change + (frame - changeFrame) / 29400.0;
+    };
+    Transport transport(44100.0, 120.0);
+    transport.setPpqTicksPerBeat(Transport::kArdourTicksPerBeat);
+    transport.scheduleTempo(change, 90.0);
+    transport.locateFrames(176400 - 2 * 441);
+    transport.play();
+    for (int block = 0; block < 5; ++block) {
+        const double frame = static_cast<double>(transport.position());
+        const VstTimeInfo& info = transport.nextBlock(441);
+        EXPECT_EQ(info.tempo, frame < change * 22050.0 ? 120.0 : 90.0) << "frame " << frame;
+        EXPECT_NEAR(info.ppqPos, std::round(exactBeats(frame) / tick) * tick, 1e-12)
+            << "frame " << frame;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    NearBeat8, TempoChangeAtABeat,
+    ::testing::Values(TempoChangeCase{"OnTheBeat", 8.0},
+                      TempoChangeCase{"OneTickBefore", 8.0 - 1.0 / Transport::kArdourTicksPerBeat},
+                      TempoChangeCase{"OneTickAfter", 8.0 + 1.0 / Transport::kArdourTicksPerBeat}),
+    [](const auto& info) { return info.param.name; });
+
+// Frames become beats by way of seconds, so a change's frame is reached with
+// rounding either way; a block that starts on it still sees the new tempo.
+TEST(TransportTempoMap, ABlockStartingOnTheChangesFrameReportsTheNewTempo)
+{
+    for (const double rate : {44100.0, 48000.0})
+        for (const double from : {90.0, 120.0, 135.0})
+            for (int beat = 1; beat <= 16; ++beat) {
+                const double frame = beat * 60.0 * rate / from;
+                if (frame != std::floor(frame)) continue;
+                Transport transport(rate, from);
+                transport.scheduleTempo(beat, 140.0);
+                transport.locateFrames(static_cast<std::int64_t>(frame) - 441);
+                transport.play();
+                EXPECT_EQ(transport.nextBlock(441).tempo, from);
+                EXPECT_EQ(transport.nextBlock(441).tempo, 140.0)
+                    << rate << " Hz, " << from << " BPM, beat " << beat;
+            }
+}
+
+// 60 to 120 BPM in a straight line over beats 1 to 5 (15 BPM more a beat)
+// lasts 4 ln 2 seconds. Every block reports the ramp's tempo at its first
+// frame, and its average tempo, from how far ppqPos moved, lies between that
+// and the next block's: the position runs on without a jump.
+TEST(TransportTempoMap, RampChangesTheTempoEveryBlockAndKeepsThePositionContinuous)
+{
+    constexpr double kRate = 44100.0;
+    Transport transport(kRate, 60.0);
+    transport.scheduleTempoRamp(1.0, 5.0, 120.0);
+    EXPECT_NEAR(transport.frameAt(5.0), kRate * (1.0 + 4.0 * std::log(2.0)), 1e-6);
+    transport.play();
+    VstTimeInfo previous = transport.nextBlock(1000);
+    while (previous.ppqPos < 6.0) {
+        const VstTimeInfo info = transport.nextBlock(1000);
+        const double expected = std::clamp(60.0 + 15.0 * (info.ppqPos - 1.0), 60.0, 120.0);
+        EXPECT_NEAR(info.tempo, expected, 1e-9) << "beat " << info.ppqPos;
+        const double average = (info.ppqPos - previous.ppqPos) * 60.0 * kRate / 1000.0;
+        EXPECT_GE(average, previous.tempo - 1e-9) << "beat " << previous.ppqPos;
+        EXPECT_LE(average, info.tempo + 1e-9) << "beat " << previous.ppqPos;
+        previous = info;
+    }
+    EXPECT_EQ(previous.tempo, 120.0);
+}
+
+TEST(TransportTempoMap, LocatingCountsBeatsThroughTheMap)
+{
+    Transport transport(44100.0, 120.0);
+    transport.scheduleTempo(4.0, 60.0);
+    transport.locateBeats(6.0); // 4 beats of 22,050 frames, 2 of 44,100
+    EXPECT_EQ(transport.position(), 176400);
+    EXPECT_EQ(transport.tempo(), 60.0);
+    transport.locateFrames(22050);
+    const VstTimeInfo& early = transport.nextBlock(64);
+    EXPECT_DOUBLE_EQ(early.ppqPos, 1.0);
+    EXPECT_EQ(early.tempo, 120.0);
+    transport.setTempo(90.0);
+    transport.locateFrames(176400);
+    EXPECT_DOUBLE_EQ(transport.nextBlock(64).ppqPos, 6.0) << "setTempo drops the change";
 }
 
 TEST(TransportValidity, DefaultRecordsCarryPositionTempoBarsAndSignature)
@@ -215,6 +346,10 @@ TEST(TransportValidity, BadSettingsAreRefused)
     EXPECT_THROW(transport.locateFrames(-1), hostcore::HostError);
     EXPECT_THROW(transport.nextBlock(-1), hostcore::HostError);
     EXPECT_THROW(Transport(44100.0, std::nan("")), hostcore::HostError);
+    EXPECT_THROW(transport.scheduleTempo(-1.0, 90.0), hostcore::HostError);
+    EXPECT_THROW(transport.scheduleTempo(4.0, 0.0), hostcore::HostError);
+    EXPECT_THROW(transport.scheduleTempo(4.0, INFINITY), hostcore::HostError);
+    EXPECT_THROW(transport.scheduleTempoRamp(4.0, 4.0, 90.0), hostcore::HostError);
 }
 
 class HostTimeInfo : public ::testing::Test {

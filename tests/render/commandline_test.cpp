@@ -72,9 +72,10 @@ TEST(CommandLineParsing, EveryOptionInBothSpellings)
 
 TEST(CommandLineParsing, EventsFromAtAndPositionalsInTheOrderGiven)
 {
-    const CommandLine c = parseCommandLine(
-        {"--at", "Loop1=1@4.5", "in.wav", "out.wav", "FX1 sel=0.5@2", "--at=stop@9", "play@10"});
-    ASSERT_EQ(c.events.size(), 4u);
+    const CommandLine c =
+        parseCommandLine({"--at", "Loop1=1@4.5", "in.wav", "out.wav", "FX1 sel=0.5@2",
+                          "--at=stop@9", "play@10", "--at=tempo=90@16"});
+    ASSERT_EQ(c.events.size(), 5u);
     EXPECT_EQ(c.events[0].parameter, "Loop1");
     EXPECT_EQ(c.events[0].origin, "event 1");
     EXPECT_EQ(c.events[1].parameter, "FX1 sel");
@@ -82,6 +83,8 @@ TEST(CommandLineParsing, EventsFromAtAndPositionalsInTheOrderGiven)
     EXPECT_EQ(c.events[2].kind, pl3render::TimelineEvent::Kind::Stop);
     EXPECT_EQ(c.events[3].kind, pl3render::TimelineEvent::Kind::Play);
     EXPECT_EQ(c.events[3].origin, "event 4");
+    EXPECT_EQ(c.events[4].kind, pl3render::TimelineEvent::Kind::Tempo);
+    EXPECT_EQ(c.events[4].tempo, 90.0);
 }
 
 TEST(CommandLineParsing, DoubleDashEndsTheOptions)
@@ -119,9 +122,11 @@ TEST(CommandLineParsing, MistakesAreRefusedWithAReason)
     EXPECT_EQ(refusal({"--fast", "in.wav", "out.wav"}), "unknown option '--fast' (see --help)");
     EXPECT_EQ(refusal({"in.wav", "out.wav", "--tempo"}), "--tempo needs a value (see --help)");
     EXPECT_EQ(refusal({"--tempo", "fast", "a", "b"}),
-              "--tempo takes a number above 0, not 'fast' (see --help)");
+              "--tempo takes a number above 0 and at most 1000, not 'fast' (see --help)");
     EXPECT_EQ(refusal({"--tempo=0", "a", "b"}),
-              "--tempo takes a number above 0, not '0' (see --help)");
+              "--tempo takes a number above 0 and at most 1000, not '0' (see --help)");
+    EXPECT_EQ(refusal({"--tempo=1000.5", "a", "b"}),
+              "--tempo takes a number above 0 and at most 1000, not '1000.5' (see --help)");
     EXPECT_EQ(refusal({"--start", "-1", "a", "b"}),
               "--start takes a number of at least 0, not '-1' (see --help)");
     EXPECT_EQ(refusal({"--preroll", "x", "a", "b"}),
@@ -131,8 +136,10 @@ TEST(CommandLineParsing, MistakesAreRefusedWithAReason)
     EXPECT_EQ(refusal({"--block", "256.5", "a", "b"}),
               "--block takes a whole number of frames from 1 to 1048576, not '256.5' (see --help)");
     EXPECT_EQ(refusal({"a", "b", "Loop1=1@4", "Loop1=1"}),
-              "event 2: 'Loop1=1': no position: expected NAME=VALUE@BEAT, play@BEAT or "
-              "stop@BEAT");
+              "event 2: 'Loop1=1': no position: expected NAME=VALUE@BEAT, tempo=BPM@BEAT, "
+              "play@BEAT or stop@BEAT");
+    EXPECT_EQ(refusal({"a", "b", "--at", "tempo=nan@4"}),
+              "event 1: 'tempo=nan@4': tempo 'nan' is not a number");
 }
 
 } // namespace

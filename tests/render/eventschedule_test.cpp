@@ -18,6 +18,7 @@ using pl3render::ParameterTable;
 using pl3render::parseTimeline;
 using Kind = pl3render::TimelineEvent::Kind;
 
+constexpr double kRate = 44100.0;
 constexpr double kBeat = 22050.0; // 120 BPM at 44,100 Hz
 
 const ParameterTable& names()
@@ -26,11 +27,12 @@ const ParameterTable& names()
     return table;
 }
 
-EventSchedule schedule(const std::string& text, double startBeat = 0.0, double beat = kBeat)
+// From 120 BPM on, through the tempo events of `text`.
+EventSchedule schedule(const std::string& text, double startBeat = 0.0)
 {
     auto events = parseTimeline(text, "t");
     pl3render::sortByPosition(events);
-    return EventSchedule(events, names(), beat, startBeat);
+    return EventSchedule(events, names(), pl3render::tempoMapOf(events, 120.0), kRate, startBeat);
 }
 
 // The position of a frame, written so that it reads back as that frame.
@@ -67,14 +69,25 @@ TEST(EventPlacement, TheStartPositionIsTheFirstFrame)
     EXPECT_EQ(framesOf(schedule("Loop1=1@3\nLoop1=0@7.999", 8.0)),
               (std::vector<std::int64_t>{0, 0}))
         << "events before the start are due at once";
-    EXPECT_EQ(pl3render::frameOfBeat(5.0, 1.0 / 3.0, 29400.0), 147000 - 9800);
+    EXPECT_EQ(pl3render::frameOfBeat(5.0, 1.0 / 3.0, hostcore::TempoMap(90.0), kRate),
+              147000 - 9800);
+}
+
+TEST(EventPlacement, PositionsAfterATempoEventFollowTheNewTempo)
+{
+    // 4 beats of 22,050 frames, then 44,100 a beat at 60 BPM, then 14,700 at 180.
+    EXPECT_EQ(framesOf(schedule("Loop1=1@6\ntempo=60@4\ntempo=180@8\nLoop1=0@9")),
+              (std::vector<std::int64_t>{88200, 176400, 264600, 279300}));
+    EXPECT_EQ(framesOf(schedule("tempo=60@4\nLoop1=1@6", 5.0)),
+              (std::vector<std::int64_t>{0, 44100}))
+        << "from a start past the change";
 }
 
 TEST(EventPlacement, AnUnknownParameterNamesItsEvent)
 {
     auto events = parseTimeline("Loop1=1@1\n\nLoop2=1@2\n", "set.tl");
     try {
-        EventSchedule(events, names(), kBeat, 0.0);
+        EventSchedule(events, names(), hostcore::TempoMap(120.0), kRate, 0.0);
         FAIL();
     } catch (const pl3render::RenderError& error) {
         EXPECT_EQ(std::string(error.what())

@@ -80,6 +80,14 @@ protected:
         }
     }
 
+    // Where the output first leaves the input, alike on both channels.
+    std::size_t firstChange(const TestAudio& output) const
+    {
+        const std::size_t left = firstDifference(output.channels.at(0), input.channels.at(0));
+        EXPECT_EQ(firstDifference(output.channels.at(1), input.channels.at(1)), left);
+        return left;
+    }
+
     ProgramRun last;
 };
 
@@ -179,6 +187,18 @@ TEST_F(RenderedAudio, StartPositionPlacesTheBeatGrid)
                         input.channels[c].begin() + (input.frames() - expected.size()));
         EXPECT_EQ(firstDifference(output.channels[c], expected, {capture}), input.frames()) << c;
     }
+}
+
+// 120 BPM, then 90 from beat 4 (frame 88,200): a beat lasts 29,400 frames
+// from there, so beat 5 is frame 117,600, off the 120 BPM grid. A loop
+// switched on at beat 4.99 captures on it: the looper sees the new tempo and
+// position. One switched on at 5.01 lands after it, by the new tempo, and waits
+// for beat 6 at frame 147,000.
+TEST_F(RenderedAudio, TempoEventMovesTheBeatGridAndTheEventsAfterIt)
+{
+    makeInput(2, 147000 + kBar);
+    EXPECT_EQ(firstChange(render({"--exact", "tempo=90@4", "Loop1=1@4.99"})), 117600u);
+    EXPECT_EQ(firstChange(render({"--exact", "tempo=90@4", "Loop1=1@5.01"})), 147000u);
 }
 
 struct TimeInfoCase {

@@ -98,7 +98,15 @@ const std::vector<ErrorCase>& errorCases()
              f.writeText("set.timeline", "# two good lines, one bad\nLoop1=1@4\n\nLoop1 0@8\n");
              return withInput(f, {"--timeline", f.file("set.timeline")});
          },
-         "set.timeline:4: 'Loop1 0@8': expected NAME=VALUE@BEAT, play@BEAT or stop@BEAT", 1},
+         "set.timeline:4: 'Loop1 0@8': expected NAME=VALUE@BEAT, tempo=BPM@BEAT, play@BEAT or "
+         "stop@BEAT",
+         1},
+        {"BadTempoInTimelineFile",
+         [](const ScratchFolder& f) {
+             f.writeText("set.timeline", "Loop1=1@4\ntempo=2000@8\n");
+             return withInput(f, {"--timeline", f.file("set.timeline")});
+         },
+         "set.timeline:2: 'tempo=2000@8': tempo 2000 must be above 0 and at most 1000 BPM", 1},
         {"UnknownNameInTimelineFile",
          [](const ScratchFolder& f) {
              f.writeText("set.timeline", "Loop1=1@4\nLoop_1=0@8\n");

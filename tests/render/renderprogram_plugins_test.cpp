@@ -111,6 +111,7 @@ TEST(Help, DocumentsEveryOptionWithExamples)
           "--timeline",      "--exact",           "--write-timeline", "--quiet",        "--help",
           "NAME=VALUE@BEAT", "play@BEAT",         "stop@BEAT",        "Examples:",      "130"})
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
+    EXPECT_NE(run.out.find("  tempo=BPM@BEAT "), std::string::npos) << "among the events";
 }
 
 } // namespace

@@ -56,6 +56,14 @@ TEST(TimelineEvents, TransportEvents)
     EXPECT_EQ(play.beat, 2.0);
     EXPECT_TRUE(play.parameter.empty());
     EXPECT_EQ(parseEvent("stop@16.25", "e").kind, Kind::Stop);
+    const TimelineEvent tempo = parseEvent("tempo = 1000@16", "e");
+    EXPECT_EQ(tempo.kind, Kind::Tempo);
+    EXPECT_EQ(tempo.tempo, 1000.0);
+    EXPECT_EQ(tempo.beat, 16.0);
+    EXPECT_TRUE(tempo.parameter.empty());
+    const TimelineEvent quoted = parseEvent("\"tempo\"=0.5@4", "e");
+    EXPECT_EQ(quoted.kind, Kind::Parameter) << "a parameter called tempo, in quotes";
+    EXPECT_EQ(quoted.parameter, "tempo");
 }
 
 TEST(TimelineEvents, ValuesAndPositionsAtTheirLimits)
@@ -68,8 +76,8 @@ TEST(TimelineEvents, ValuesAndPositionsAtTheirLimits)
 
 TEST(TimelineEvents, MalformedOnesSayWhereAndWhy)
 {
-    EXPECT_EQ(messageFor("Loop1=1"),
-              "event 3: 'Loop1=1': no position: expected NAME=VALUE@BEAT, play@BEAT or stop@BEAT");
+    EXPECT_EQ(messageFor("Loop1=1"), "event 3: 'Loop1=1': no position: expected NAME=VALUE@BEAT, "
+                                     "tempo=BPM@BEAT, play@BEAT or stop@BEAT");
     EXPECT_EQ(messageFor("Loop1=1@"), "event 3: 'Loop1=1@': no position after '@'");
     EXPECT_EQ(messageFor("Loop1=1@x"), "event 3: 'Loop1=1@x': position 'x' is not a number");
     EXPECT_EQ(messageFor("Loop1=1@4beats"),
@@ -81,10 +89,21 @@ TEST(TimelineEvents, MalformedOnesSayWhereAndWhy)
     EXPECT_EQ(messageFor("Loop1=1.5@4"), "event 3: 'Loop1=1.5@4': value 1.5 is outside 0..1");
     EXPECT_EQ(messageFor("Loop1=-0.1@4"), "event 3: 'Loop1=-0.1@4': value -0.1 is outside 0..1");
     EXPECT_EQ(messageFor("=1@4"), "event 3: '=1@4': no parameter before '='");
-    EXPECT_EQ(messageFor("pause@4"),
-              "event 3: 'pause@4': expected NAME=VALUE@BEAT, play@BEAT or stop@BEAT");
+    EXPECT_EQ(messageFor("pause@4"), "event 3: 'pause@4': expected NAME=VALUE@BEAT, "
+                                     "tempo=BPM@BEAT, play@BEAT or stop@BEAT");
     EXPECT_EQ(messageFor("Loop1=1@inf"), "event 3: 'Loop1=1@inf': position 'inf' is not a number");
     EXPECT_EQ(messageFor("Loop1=nan@4"), "event 3: 'Loop1=nan@4': value 'nan' is not a number");
+    EXPECT_EQ(messageFor("tempo=@4"), "event 3: 'tempo=@4': no tempo after '='");
+    EXPECT_EQ(messageFor("tempo=fast@4"), "event 3: 'tempo=fast@4': tempo 'fast' is not a number");
+    EXPECT_EQ(messageFor("tempo=inf@4"), "event 3: 'tempo=inf@4': tempo 'inf' is not a number");
+    EXPECT_EQ(messageFor("tempo=0@4"),
+              "event 3: 'tempo=0@4': tempo 0 must be above 0 and at most 1000 BPM");
+    EXPECT_EQ(messageFor("tempo=-90@4"),
+              "event 3: 'tempo=-90@4': tempo -90 must be above 0 and at most 1000 BPM");
+    EXPECT_EQ(messageFor("tempo=1e6@4"),
+              "event 3: 'tempo=1e6@4': tempo 1e6 must be above 0 and at most 1000 BPM");
+    EXPECT_EQ(messageFor("tempo=90@-1"),
+              "event 3: 'tempo=90@-1': position -1 is before the song start");
 }
 
 TEST(TimelineFiles, CommentsAndBlankLinesAreSkipped)
@@ -126,16 +145,18 @@ TEST(TimelineFiles, WrittenFormReadsBackAsTheSameEvents)
                                       "17=1@1e-9\n"
                                       "play@4\n"
                                       "stop@1234.5678  #  the end # really\n"
-                                      "pitch1=0.7071068@99.99\n",
+                                      "pitch1=0.7071068@99.99\n"
+                                      "tempo=133.33333333333334@8\n",
                                       "original");
     const std::string written = pl3render::formatTimeline(events);
     const auto reread = parseTimeline(written, "written");
     EXPECT_EQ(reread, events);
-    ASSERT_EQ(reread.size(), 7u);
+    ASSERT_EQ(reread.size(), 8u);
     EXPECT_EQ(reread[5].note, "the end # really");
     EXPECT_EQ(pl3render::formatTimeline(reread), written) << "writing is stable";
     EXPECT_EQ(pl3render::formatEvent(events[0]), "Value1=0.6666667@0.1");
     EXPECT_EQ(pl3render::formatEvent(events[4]), "play@4");
+    EXPECT_EQ(pl3render::formatEvent(events[7]), "tempo=133.33333333333334@8");
 }
 
 TEST(TimelineFiles, EventsSortByPositionKeepingTheGivenOrderAtOnePosition)

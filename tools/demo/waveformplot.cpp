@@ -85,12 +85,13 @@ double WaveformPlot::xOfFrame(double frame) const
 
 std::vector<WaveformPlot::Marker> WaveformPlot::makeMarkers() const
 {
-    const double samplesPerBeat = 60.0 * data_.sampleRate / data_.tempo;
+    // The axis counts beats at one tempo, and so do the markers.
+    const hostcore::TempoMap tempo(data_.tempo);
     std::vector<Marker> markers;
     double lastBeat = -1.0;
     for (const auto& event : data_.events) {
         const auto frame = std::max<std::int64_t>(
-            0, pl3render::frameOfBeat(event.beat, data_.startBeat, samplesPerBeat));
+            0, pl3render::frameOfBeat(event.beat, data_.startBeat, tempo, data_.sampleRate));
         if (static_cast<std::size_t>(frame) > frames_) continue;
         if (markers.empty() || event.beat != lastBeat) {
             markers.emplace_back();

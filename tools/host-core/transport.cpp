@@ -11,35 +11,49 @@ namespace {
 
 constexpr double kBeatsPerBar = 4.0;
 
-void requirePositive(double value, const char* what)
+void requirePositiveRate(double sampleRate)
 {
-    if (!(value > 0.0) || !std::isfinite(value))
-        throw HostError(HostFailure::BadArgument, std::string("transport ") + what +
-                                                      " must be positive, not " +
-                                                      std::to_string(value));
+    if (!(sampleRate > 0.0) || !std::isfinite(sampleRate))
+        throw HostError(HostFailure::BadArgument, "transport sample rate must be positive, not " +
+                                                      std::to_string(sampleRate));
 }
 
 } // namespace
 
-Transport::Transport(double sampleRate, double tempo) : sampleRate_(sampleRate), tempo_(tempo)
+Transport::Transport(double sampleRate, double tempo) : sampleRate_(sampleRate), tempoMap_(tempo)
 {
-    requirePositive(sampleRate, "sample rate");
-    requirePositive(tempo, "tempo");
+    requirePositiveRate(sampleRate);
     current_ = recordAt(position_, validFlags_);
 }
 
 void Transport::setSampleRate(double sampleRate)
 {
-    requirePositive(sampleRate, "sample rate");
+    requirePositiveRate(sampleRate);
     reanchor();
     sampleRate_ = sampleRate;
 }
 
 void Transport::setTempo(double beatsPerMinute)
 {
-    requirePositive(beatsPerMinute, "tempo");
+    setTempoMap(TempoMap(beatsPerMinute));
+}
+
+void Transport::setTempoMap(const TempoMap& map)
+{
     reanchor();
-    tempo_ = beatsPerMinute;
+    tempoMap_ = map;
+}
+
+void Transport::scheduleTempo(double beat, double beatsPerMinute)
+{
+    reanchor();
+    tempoMap_.changeAt(beat, beatsPerMinute);
+}
+
+void Transport::scheduleTempoRamp(double fromBeat, double toBeat, double beatsPerMinute)
+{
+    reanchor();
+    tempoMap_.rampTo(fromBeat, toBeat, beatsPerMinute);
 }
 
 void Transport::setValidFlags(VstInt32 flags)
@@ -66,13 +80,13 @@ void Transport::locateFrames(std::int64_t frame)
                         "cannot locate to negative frame " + std::to_string(frame));
     position_ = frame;
     anchorFrame_ = frame;
-    anchorBeats_ = static_cast<double>(frame) / samplesPerBeat();
+    anchorBeats_ = tempoMap_.beatAfter(0.0, static_cast<double>(frame) / sampleRate_);
     if (playing_) changePending_ = true;
 }
 
 void Transport::locateBeats(double beats)
 {
-    locateFrames(std::llround(beats * samplesPerBeat()));
+    locateFrames(std::llround(tempoMap_.secondsBetween(0.0, beats) * sampleRate_));
 }
 
 void Transport::play()
@@ -87,9 +101,21 @@ void Transport::stop()
     playing_ = false;
 }
 
+double Transport::tempo() const
+{
+    return tempoMap_.tempoAt(beatsAt(position_));
+}
+
 double Transport::beatsAt(std::int64_t frame) const
 {
-    return anchorBeats_ + static_cast<double>(frame - anchorFrame_) / samplesPerBeat();
+    return tempoMap_.beatAfter(anchorBeats_,
+                               static_cast<double>(frame - anchorFrame_) / sampleRate_);
+}
+
+double Transport::frameAt(double beats) const
+{
+    return static_cast<double>(anchorFrame_) +
+           tempoMap_.secondsBetween(anchorBeats_, beats) * sampleRate_;
 }
 
 const VstTimeInfo& Transport::nextBlock(VstInt32 frames)
@@ -111,20 +137,20 @@ void Transport::reanchor()
     anchorFrame_ = position_;
 }
 
-double Transport::reportedPpq(std::int64_t frame) const
+double Transport::reportedPpq(double beats) const
 {
-    const double beats = beatsAt(frame);
     if (ticksPerBeat_ == 0) return beats;
     return std::round(beats * ticksPerBeat_) / ticksPerBeat_;
 }
 
 VstTimeInfo Transport::recordAt(std::int64_t frame, VstInt32 flags) const
 {
+    const double beats = beatsAt(frame);
     VstTimeInfo info{};
     info.samplePos = static_cast<double>(frame);
     info.sampleRate = sampleRate_;
-    info.ppqPos = reportedPpq(frame);
-    info.tempo = tempo_;
+    info.ppqPos = reportedPpq(beats);
+    info.tempo = tempoMap_.tempoAt(beats);
     info.barStartPos = std::floor(info.ppqPos / kBeatsPerBar) * kBeatsPerBar;
     info.timeSigNumerator = static_cast<VstInt32>(kBeatsPerBar);
     info.timeSigDenominator = 4;

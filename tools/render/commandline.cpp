@@ -37,13 +37,20 @@ private:
     std::size_t next_ = 0;
 };
 
-double number(const std::string& option, const std::string& text, double lowest, bool inclusive)
+double nonNegative(const std::string& option, const std::string& text)
 {
     const auto parsed = parseDouble(trim(text));
-    const bool inRange = parsed && (inclusive ? *parsed >= lowest : *parsed > lowest);
-    if (!inRange)
-        usage(option + " takes a number " + (inclusive ? "of at least " : "above ") +
-              formatNumber(lowest) + ", not '" + text + "'");
+    if (!parsed || *parsed < 0.0)
+        usage(option + " takes a number of at least 0, not '" + text + "'");
+    return *parsed;
+}
+
+double tempo(const std::string& option, const std::string& text)
+{
+    const auto parsed = parseDouble(trim(text));
+    if (!parsed || *parsed <= 0.0 || *parsed > kMaxTempo)
+        usage(option + " takes a number above 0 and at most " + formatNumber(kMaxTempo) +
+              ", not '" + text + "'");
     return *parsed;
 }
 
@@ -92,12 +99,11 @@ const std::map<std::string, Valued>& valuedOptions()
         {"--plugin", [](CommandLine& c, auto&, const std::string& v) { c.plugin = v; }},
         {"--block",
          [](CommandLine& c, auto& o, const std::string& v) { c.blockSize = blockSize(o, v); }},
-        {"--tempo",
-         [](CommandLine& c, auto& o, const std::string& v) { c.tempo = number(o, v, 0, false); }},
-        {"--start", [](CommandLine& c, auto& o,
-                       const std::string& v) { c.startBeat = number(o, v, 0, true); }},
+        {"--tempo", [](CommandLine& c, auto& o, const std::string& v) { c.tempo = tempo(o, v); }},
+        {"--start",
+         [](CommandLine& c, auto& o, const std::string& v) { c.startBeat = nonNegative(o, v); }},
         {"--preroll", [](CommandLine& c, auto& o,
-                         const std::string& v) { c.prerollSeconds = number(o, v, 0, true); }},
+                         const std::string& v) { c.prerollSeconds = nonNegative(o, v); }},
         {"--at", [](CommandLine& c, auto&, const std::string& v) { addEvent(c, v); }},
         {"--timeline",
          [](CommandLine& c, auto&, const std::string& v) { c.timelineFiles.push_back(v); }},

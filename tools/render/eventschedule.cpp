@@ -10,7 +10,7 @@ namespace pl3render {
 namespace {
 
 ScheduledEvent place(const TimelineEvent& event, const ParameterTable& parameters,
-                     double samplesPerBeat, double startBeat)
+                     const hostcore::TempoMap& tempo, double sampleRate, double startBeat)
 {
     int parameter = -1;
     if (event.kind == TimelineEvent::Kind::Parameter) {
@@ -21,26 +21,40 @@ ScheduledEvent place(const TimelineEvent& event, const ParameterTable& parameter
         }
     }
     const std::int64_t frame =
-        std::max<std::int64_t>(0, frameOfBeat(event.beat, startBeat, samplesPerBeat));
+        std::max<std::int64_t>(0, frameOfBeat(event.beat, startBeat, tempo, sampleRate));
     return {event.kind, parameter, event.value, frame};
 }
 
 } // namespace
 
-std::int64_t frameOfBeat(double beat, double startBeat, double samplesPerBeat)
+hostcore::TempoMap tempoMapOf(const std::vector<TimelineEvent>& events, double tempo)
+{
+    hostcore::TempoMap map(tempo);
+    for (const TimelineEvent& event : events)
+        if (event.kind == TimelineEvent::Kind::Tempo) map.changeAt(event.beat, event.tempo);
+    return map;
+}
+
+std::int64_t songFrameOfBeat(double beat, const hostcore::TempoMap& tempo, double sampleRate)
+{
+    return std::llround(tempo.secondsBetween(0.0, beat) * sampleRate);
+}
+
+std::int64_t frameOfBeat(double beat, double startBeat, const hostcore::TempoMap& tempo,
+                         double sampleRate)
 {
     // Both positions are rounded the way the transport locates to a beat, so
     // an event at the start position is due on the first frame exactly.
-    return std::llround(beat * samplesPerBeat) - std::llround(startBeat * samplesPerBeat);
+    return songFrameOfBeat(beat, tempo, sampleRate) - songFrameOfBeat(startBeat, tempo, sampleRate);
 }
 
 EventSchedule::EventSchedule(const std::vector<TimelineEvent>& events,
-                             const ParameterTable& parameters, double samplesPerBeat,
-                             double startBeat)
+                             const ParameterTable& parameters, const hostcore::TempoMap& tempo,
+                             double sampleRate, double startBeat)
 {
     events_.reserve(events.size());
     for (const TimelineEvent& event : events)
-        events_.push_back(place(event, parameters, samplesPerBeat, startBeat));
+        events_.push_back(place(event, parameters, tempo, sampleRate, startBeat));
 }
 
 bool EventSchedule::rollsFromStart() const

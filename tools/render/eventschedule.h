@@ -1,9 +1,11 @@
 // The timeline placed on the input's frames: each event gets the frame of
 // the render it is due at, parameters their indices. The session asks it,
-// before every block, for the events due at that block's first frame.
+// before every block, for the events due at that block's first frame. Beats
+// become frames through the song's tempo map, the one the transport follows.
 #pragma once
 
 #include "parametertable.h"
+#include "tempomap.h"
 #include "timeline.h"
 
 #include <cstddef>
@@ -25,7 +27,7 @@ public:
     // `events` in position order; `startBeat` is the song position of the
     // input's first frame. Throws RenderError for a parameter the table lacks.
     EventSchedule(const std::vector<TimelineEvent>& events, const ParameterTable& parameters,
-                  double samplesPerBeat, double startBeat);
+                  const hostcore::TempoMap& tempo, double sampleRate, double startBeat);
 
     std::size_t size() const { return events_.size(); }
     const std::vector<ScheduledEvent>& events() const { return events_; }
@@ -50,7 +52,15 @@ private:
     std::size_t next_ = 0;
 };
 
+// The song's tempo map: `tempo` from the start, then a step at each tempo
+// event (of several at one position the last given).
+hostcore::TempoMap tempoMapOf(const std::vector<TimelineEvent>& events, double tempo);
+
+// The frame of a song position counted from the song start, as the transport
+// locates to it.
+std::int64_t songFrameOfBeat(double beat, const hostcore::TempoMap& tempo, double sampleRate);
 // The frame of a song position, counted from the song position `startBeat`.
-std::int64_t frameOfBeat(double beat, double startBeat, double samplesPerBeat);
+std::int64_t frameOfBeat(double beat, double startBeat, const hostcore::TempoMap& tempo,
+                         double sampleRate);
 
 } // namespace pl3render

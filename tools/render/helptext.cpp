@@ -26,13 +26,15 @@ Plug-in:
                        and parameters (index, name, value, text); needs no files
 
 Transport:
-  --tempo BPM          tempo of the transport, default 120
+  --tempo BPM          tempo of the transport from the song start (above 0, at
+                       most 1000), default 120; tempo events change it later
   --start BEATS        song position of the input's first frame, default 0
   --block N            frames per process call, default 512
   --preroll SECONDS    process this long with the transport stopped first, as a
                        host does before an export (silent input, output dropped)
   --no-tempo           leave kVstTempoValid out of the time information (the
-                       transport still runs, and events are placed, at --tempo)
+                       transport still runs, and events are placed, at --tempo
+                       and the tempo events)
   --no-ppq             leave kVstPpqPosValid out of the time information
   --no-time-info       answer no time information at all
 The host session follows a real host: effOpen, the sample rate, the block size,
@@ -54,15 +56,22 @@ An EVENT is one of
                        "Value2", "FX1 sel"; a space may be written as '_':
                        FX1_sel; any case will do if it names one parameter) or
                        its index (0, 1, ...); VALUE from 0 to 1
+  tempo=BPM@BEAT       change the tempo to BPM (above 0, at most 1000) at song
+                       position BEAT; a parameter called tempo is written in
+                       quotes: "tempo"=VALUE@BEAT
   play@BEAT            start the transport at song position BEAT
   stop@BEAT            stop the transport (its position stays where it stopped)
 BEAT is a position in beats from the song start (4.5 is halfway through the
 fifth beat). Positions are on the render's clock: the input's first frame is at
---start BEATS and every frame after it is 1/(60 * rate / tempo) beat later,
-whether the transport rolls or not. Without --exact an event applies just before
-the first block that starts at or after its position, as Ardour applies
-automation, so it lands up to one block late. Events at one position apply in
-the order given: timeline files first, then the command line.
+--start BEATS and every frame after it is 1/(60 * rate / tempo) beat later, at
+the tempo in force there, whether the transport rolls or not. Without --exact an
+event applies just before the first block that starts at or after its position,
+as Ardour applies automation, so it lands up to one block late. A tempo change
+follows Ardour too: the song position takes it from its exact frame and runs on
+without a jump, while each block reports the tempo at its first frame, so the
+block that holds the change still reports the old tempo (with --exact a block
+starts on the change). Events at one position apply in the order given: timeline
+files first, then the command line.
 
 Other:
   -q, --quiet          print no progress and no summary
@@ -83,6 +92,8 @@ Examples:
   A quarter-beat stutter with its effect, Phazer, at 96 BPM, events exact:
     pravolindel3-render --tempo 96 --exact drums.flac out.flac \
         Value4=0.6666667@7 "FX4 sel=0.75@7" FX4=1@7 Loop4=1@8 Loop4=0@10
+  Slow down from 120 to 90 BPM at bar 5, then switch loop 1 on at beat 17.5:
+    pravolindel3-render drums.wav out.wav tempo=90@16 Loop1=1@17.5
   Start at bar 3 after two seconds of stopped pre-roll, stop the transport later:
     pravolindel3-render --start 8 --preroll 2 in.wav out.wav Loop2=1@9 stop@16
   Events from a file, checked by writing them back:

@@ -33,7 +33,7 @@ std::string writtenText(const hostcore::TextReply& reply)
 OfflineSession::OfflineSession(const std::string& pluginPath, double sampleRate,
                                const SessionSettings& settings)
     : settings_(settings), sampleRate_(sampleRate),
-      startFrame_(std::llround(settings.startBeat * samplesPerBeat())),
+      startFrame_(songFrameOfBeat(settings.startBeat, settings.tempo, sampleRate)),
       plugin_(load(pluginPath, host_))
 {
     if (plugin_->effect().numOutputs < 1)
@@ -68,7 +68,7 @@ PluginDescription OfflineSession::describe()
 void OfflineSession::configureTransport()
 {
     hostcore::Transport& transport = host_.transport();
-    transport.setTempo(settings_.tempo);
+    transport.setTempoMap(settings_.tempo);
     VstInt32 flags = hostcore::Transport::kDefaultValidFlags;
     if (!settings_.tempoValid) flags &= ~kVstTempoValid;
     if (!settings_.ppqValid) flags &= ~kVstPpqPosValid;
@@ -116,6 +116,11 @@ void OfflineSession::apply(const ScheduledEvent& event, std::size_t blockStart)
         break;
     case TimelineEvent::Kind::Stop:
         transport.stop();
+        break;
+    case TimelineEvent::Kind::Tempo:
+        // Nothing to do on the way: the transport follows the whole tempo map
+        // from the start, since where every later frame falls in the song
+        // depends on the tempi before it.
         break;
     }
 }

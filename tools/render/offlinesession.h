@@ -21,7 +21,7 @@ namespace pl3render {
 
 struct SessionSettings {
     std::int32_t blockSize = 512;
-    double tempo = 120.0;
+    hostcore::TempoMap tempo{120.0};
     double startBeat = 0.0;
     double prerollSeconds = 0.0;
     bool exact = false;
@@ -40,7 +40,6 @@ public:
     // The names the plug-in reports, index by index.
     std::vector<std::string> parameterNames();
     PluginDescription describe();
-    double samplesPerBeat() const { return 60.0 * sampleRate_ / settings_.tempo; }
     std::size_t prerollFrames() const;
 
     // Renders `input` (one or two channels, spread over the plug-in's inputs)

@@ -12,11 +12,11 @@ namespace pl3render {
 
 namespace {
 
-SessionSettings sessionSettings(const CommandLine& c)
+SessionSettings sessionSettings(const CommandLine& c, const hostcore::TempoMap& tempo)
 {
     SessionSettings settings;
     settings.blockSize = c.blockSize;
-    settings.tempo = c.tempo;
+    settings.tempo = tempo;
     settings.startBeat = c.startBeat;
     settings.prerollSeconds = c.prerollSeconds;
     settings.exact = c.exact;
@@ -76,9 +76,10 @@ void runRenderTool(const CommandLine& c, std::FILE* out, std::FILE* terminal)
     // file exists.
     const int format = outputFormatFor(c.output);
     const AudioData audio = readAudioFile(c.input);
-    OfflineSession session(pluginPath(c), audio.sampleRate, sessionSettings(c));
+    const hostcore::TempoMap tempo = tempoMapOf(events, c.tempo);
+    OfflineSession session(pluginPath(c), audio.sampleRate, sessionSettings(c, tempo));
     const ParameterTable parameters(session.parameterNames());
-    EventSchedule schedule(events, parameters, session.samplesPerBeat(), c.startBeat);
+    EventSchedule schedule(events, parameters, tempo, audio.sampleRate, c.startBeat);
     TemporaryFile output(c.output);
 
     ProgressLine progress(terminal, !c.quiet && ProgressLine::onTerminal(terminal),

@@ -13,7 +13,8 @@ namespace pl3render {
 
 namespace {
 
-constexpr std::string_view kShape = "expected NAME=VALUE@BEAT, play@BEAT or stop@BEAT";
+constexpr std::string_view kShape =
+    "expected NAME=VALUE@BEAT, tempo=BPM@BEAT, play@BEAT or stop@BEAT";
 
 [[noreturn]] void reject(const std::string& origin, std::string_view text, const std::string& why)
 {
@@ -48,6 +49,18 @@ float parseValue(std::string_view value, std::string_view text, const std::strin
     return *parsed;
 }
 
+double parseTempo(std::string_view tempo, std::string_view text, const std::string& origin)
+{
+    if (tempo.empty()) reject(origin, text, "no tempo after '='");
+    const auto parsed = parseDouble(tempo);
+    if (!parsed) reject(origin, text, "tempo '" + std::string(tempo) + "' is not a number");
+    if (*parsed <= 0.0 || *parsed > kMaxTempo)
+        reject(origin, text,
+               "tempo " + std::string(tempo) + " must be above 0 and at most " +
+                   formatNumber(kMaxTempo) + " BPM");
+    return *parsed;
+}
+
 TimelineEvent parseAction(std::string_view action, std::string_view text, const std::string& origin)
 {
     TimelineEvent event;
@@ -61,10 +74,18 @@ TimelineEvent parseAction(std::string_view action, std::string_view text, const 
             reject(origin, text, std::string(kShape));
         return event;
     }
-    const std::string_view name = unquoted(trim(action.substr(0, equals)));
+    const std::string_view written = trim(action.substr(0, equals));
+    const std::string_view setting = trim(action.substr(equals + 1));
+    // A plug-in parameter called tempo is still reachable in quotes.
+    if (written == "tempo") {
+        event.kind = TimelineEvent::Kind::Tempo;
+        event.tempo = parseTempo(setting, text, origin);
+        return event;
+    }
+    const std::string_view name = unquoted(written);
     if (name.empty()) reject(origin, text, "no parameter before '='");
     event.parameter = std::string(name);
-    event.value = parseValue(trim(action.substr(equals + 1)), text, origin);
+    event.value = parseValue(setting, text, origin);
     return event;
 }
 
@@ -129,6 +150,9 @@ std::string formatEvent(const TimelineEvent& event)
     case TimelineEvent::Kind::Stop:
         text = "stop";
         break;
+    case TimelineEvent::Kind::Tempo:
+        text = "tempo=" + formatNumber(event.tempo);
+        break;
     case TimelineEvent::Kind::Parameter:
         text = event.parameter;
         text += '=';
@@ -142,7 +166,9 @@ std::string formatEvent(const TimelineEvent& event)
 
 std::string formatTimeline(const std::vector<TimelineEvent>& events)
 {
-    std::string text = "# pravolindel3-render timeline: NAME=VALUE@BEAT, play@BEAT, stop@BEAT\n";
+    std::string text =
+        "# pravolindel3-render timeline: NAME=VALUE@BEAT, tempo=BPM@BEAT, play@BEAT, "
+        "stop@BEAT\n";
     for (const TimelineEvent& event : events) {
         text += formatEvent(event);
         if (!event.note.empty()) text += "  # " + event.note;

@@ -1,10 +1,10 @@
 // The timeline: parameter changes and transport events at positions in beats.
 //
 // One event is written NAME=VALUE@BEAT (a parameter by the name the plug-in
-// reports, or by its index), play@BEAT or stop@BEAT. A timeline file holds one
-// event per line; '#' starts a comment, blank lines are skipped, and a comment
-// after an event is kept with it as its note (a plot labels the event with
-// it). Parsing needs no plug-in: names are resolved later (ParameterTable).
+// reports, or by its index), tempo=BPM@BEAT, play@BEAT or stop@BEAT. A
+// timeline file holds one event per line; '#' starts a comment, blank lines are skipped, and a
+// comment after an event is kept with it as its note (a plot labels the event with it). Parsing
+// needs no plug-in: names are resolved later (ParameterTable).
 #pragma once
 
 #include <string>
@@ -13,12 +13,17 @@
 
 namespace pl3render {
 
+// Beyond this a tempo is a typing mistake: a beat would last a few dozen
+// frames.
+constexpr double kMaxTempo = 1000.0;
+
 struct TimelineEvent {
-    enum class Kind { Parameter, Play, Stop };
+    enum class Kind { Parameter, Play, Stop, Tempo };
 
     Kind kind = Kind::Parameter;
     std::string parameter; // as written: a name or a decimal index
     float value = 0.0f;    // 0..1, parameters only
+    double tempo = 0.0;    // beats per minute from `beat` on, tempo changes only
     double beat = 0.0;     // from the song start
     std::string origin;    // where it was written, for messages: "event 2", "x.timeline:7"
     std::string note;      // the comment on its line in a file
@@ -27,7 +32,7 @@ struct TimelineEvent {
     bool operator==(const TimelineEvent& other) const
     {
         return kind == other.kind && parameter == other.parameter && value == other.value &&
-               beat == other.beat;
+               tempo == other.tempo && beat == other.beat;
     }
 };
 
