@@ -144,8 +144,9 @@ private:
     void processStupidHost(float** inputs, float** outputs, VstInt32 frames);
     void renderFrames(const LoopBuffers& buffers, float** inputs, float** outputs, VstInt32 frames);
     struct BlockStart {
-        int64_t frame; // on the beat grid of the block's tempo
-        double beats;  // the same place in beats, carried without rounding
+        int64_t frame;    // on the beat grid of the block's tempo
+        double beats;     // the same place in beats
+        double lateBeats; // how far the host's beats went past what the last block counted
     };
     BlockStart blockStartFrame(double beat) const;
     void passThrough(float** inputs, float** outputs, VstInt32 from, VstInt32 to);
@@ -175,8 +176,9 @@ private:
     double ppqPosition = 0.0;
     int64_t nextBlockStart = 0;  // where the last rendered block ended on the beat grid
     double nextBlockBeats = 0.0; // the same place in beats
-    double gridBeat = 0.0;       // the beat length of that grid
-    bool gridRunning = false;    // the transport rolled on since that block
+    VstInt32 lastBlockFrames = 0;
+    double gridBeat = 0.0;    // the beat length of that grid
+    bool gridRunning = false; // the transport rolled on since that block
     bool loopPlaying = false;
     Relaxed<bool> changePending{false};
     const bool minOneBeat = true;

@@ -141,28 +141,34 @@ void Morvessine3::processReplacing(float** inputs, float** outputs, VstInt32 fra
 // such a gap would be skipped. While the transport rolls on, a position within
 // one tick of the expected one is taken to be the expected one.
 //
-// A new tempo rescales the frame positions the host reports, not its beats: the
-// block then starts where the beats counted so far end on the new grid, past
-// the boundaries already passed and not past the next one. The beats are
-// carried exactly, so a tempo that changes every block does not drift.
+// A new tempo rescales the frame positions the host reports, not its beats.
+// While the reported beats go on from where the last block ended, the block
+// starts where they say on the new grid, past the boundaries already passed and
+// not past the next one. Following the host's beats rather than counting on
+// from the last block keeps a ramp, whose tempo also changes within a block,
+// from drifting off them.
 Morvessine3::BlockStart Morvessine3::blockStartFrame(double beat) const
 {
     const double reported = ppqPosition * beat;
     const double tolerance = beat / 1920.0 + 1.0;
     if (gridRunning && beat == gridBeat &&
         std::fabs(reported - double(nextBlockStart)) <= tolerance)
-        return {nextBlockStart, nextBlockBeats};
+        return {nextBlockStart, nextBlockBeats, 0.0};
     if (gridRunning && beat != gridBeat) {
+        // The last block was counted at the tempo of its start; the change may
+        // lie anywhere in it.
+        const double counted = double(lastBlockFrames) * std::fabs(1.0 - beat / gridBeat);
         const double expected = nextBlockBeats * beat;
-        if (std::fabs(reported - expected) <= tolerance) {
+        if (std::fabs(reported - expected) <= tolerance + counted) {
             const int64_t passed = BeatGrid{gridBeat}.beatAt(nextBlockStart - 1);
             const BeatGrid grid{beat};
             const int64_t first = grid.boundary(passed) + 1;
             const int64_t last = std::max(first, grid.boundary(passed + 1));
-            return {std::clamp<int64_t>(std::llround(expected), first, last), nextBlockBeats};
+            return {std::clamp<int64_t>(std::llround(reported), first, last), ppqPosition,
+                    ppqPosition - nextBlockBeats};
         }
     }
-    return {std::llround(reported), ppqPosition};
+    return {std::llround(reported), ppqPosition, 0.0};
 }
 
 void Morvessine3::writeRing(const LoopBuffers& b, float** inputs, VstInt32 from, VstInt32 count)
@@ -221,7 +227,13 @@ void Morvessine3::renderFrames(const LoopBuffers& b, float** inputs, float** out
     const int64_t blockStart = start.frame;
     const BeatGrid grid{beat};
     nextBlockStart = blockStart + frames;
+    lastBlockFrames = frames;
     nextBlockBeats = start.beats + double(frames) / beat;
+    // The tempo changed somewhere in the last block, which was counted at the
+    // tempo of its start: what the host's beats say of the time since the
+    // capture puts the phase right, so a loop that grows lands on the beat.
+    if (loopPlaying && start.lateBeats != 0.0)
+        phaseCounter += start.lateBeats * beat * (reversePlay ? -1.0 : 1.0) * playIncrement;
     gridBeat = beat;
     gridRunning = true;
 
