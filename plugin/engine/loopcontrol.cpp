@@ -45,9 +45,9 @@ void Morvessine3::switchLoopOn(Loop& loop)
     currentLoop = &loop;
     playIncrement = loop.speed;
     if (alreadyOn > 0)
-        changePending = true;
+        changePending.raise();
     else
-        capturePending = true;
+        capturePending.raise();
 }
 
 void Morvessine3::switchLoopOff(Loop& loop)
@@ -61,13 +61,13 @@ void Morvessine3::switchLoopOff(Loop& loop)
 
     if (loopsOn() == 0) {
         // currentLoop keeps naming this loop: its settings play out until the stop.
-        capturePending = false;
-        stopPending = true;
+        capturePending.lower();
+        stopPending.raise();
         return;
     }
     if (currentLoop == &loop) {
         currentLoop = highestOrderLoop();
-        changePending = true;
+        changePending.raise();
     }
 }
 
@@ -90,7 +90,7 @@ void Morvessine3::handleValue(int loop, float value)
     const double beat = samplesPerBeat;
     const int32_t oldSize = loopSize(target, beat);
     setSyncValue(loop, value);
-    if (currentLoop == &target && loopSize(target, beat) != oldSize) changePending = true;
+    if (currentLoop == &target && loopSize(target, beat) != oldSize) changePending.raise();
 }
 
 void Morvessine3::handlePitch(int loop, float value)
@@ -98,7 +98,7 @@ void Morvessine3::handlePitch(int loop, float value)
     Loop& target = loops[loop];
     target.pitch = value;
     target.speed = loopmath::speedOf(value);
-    if (currentLoop == &target) changePending = true;
+    if (currentLoop == &target) changePending.raise();
 }
 
 void Morvessine3::handleReverse(int loop, float value)
@@ -107,7 +107,7 @@ void Morvessine3::handleReverse(int loop, float value)
     const bool reverse = isOn(value);
     if (target.reverse == reverse) return;
     target.reverse = reverse;
-    if (currentLoop == &target) changePending = true;
+    if (currentLoop == &target) changePending.raise();
 }
 
 void Morvessine3::handleFx(int loop, float value)
@@ -116,7 +116,7 @@ void Morvessine3::handleFx(int loop, float value)
     const bool fxOn = isOn(value);
     if (target.fxOn == fxOn) return;
     target.fxOn = fxOn;
-    if (currentLoop == &target) changePending = true;
+    if (currentLoop == &target) changePending.raise();
 }
 
 void Morvessine3::handleFxId(int loop, float value)
@@ -135,7 +135,7 @@ void Morvessine3::adjustLoopSize(double oldBeat, double newBeat)
     phaseCounter *= newBeat / oldBeat;
     if (!loopPlaying) return;
     if (const Loop* loop = currentLoop; loop && loopSize(*loop, newBeat) != loopEnd)
-        changePending = true;
+        changePending.raise();
 }
 
 // Audio side: the length of the loop that governs playback, at the beat now.

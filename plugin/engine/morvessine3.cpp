@@ -162,8 +162,21 @@ void Morvessine3::setParameter(VstInt32 index, float value)
 {
     // A value that is no number at all would poison every derived field.
     if (!std::isfinite(value)) return;
-    if (isValidIndex(index)) applyParameter(index, value);
+    if (isValidIndex(index)) {
+        const std::unique_lock<std::mutex> turn = takeTurn();
+        applyParameter(index, value);
+    }
     editor->setParameter(index, value);
+}
+
+// Any thread. The threads other than the audio thread change the loops one at
+// a time; the audio thread, the one that rendered the last block, goes ahead.
+std::unique_lock<std::mutex> Morvessine3::takeTurn()
+{
+    const bool audio =
+        pthread_equal(pthread_self(), audioThread.load(std::memory_order_relaxed)) != 0;
+    return audio ? std::unique_lock<std::mutex>(parameterMutex, std::defer_lock)
+                 : std::unique_lock<std::mutex>(parameterMutex);
 }
 
 // The handler runs first, then the program keeps the value, then the shared
@@ -277,6 +290,7 @@ bool Morvessine3::canParameterBeAutomated(VstInt32)
 void Morvessine3::setProgram(VstInt32 program)
 {
     if (program != 0) return;
+    const std::unique_lock<std::mutex> turn = takeTurn();
     curProgram = 0;
     const Program& stored = programs[0];
     for (int k = 0; k < kNumLoops; ++k) {

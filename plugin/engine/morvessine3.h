@@ -20,6 +20,8 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
+#include <pthread.h>
 
 class Morvessine3Editor;
 
@@ -104,6 +106,7 @@ public:
     int32_t getInstanceNumber() const { return instanceNumber; }
 
 private:
+    std::unique_lock<std::mutex> takeTurn();
     void applyParameter(VstInt32 index, float value);
     void publishParameter(VstInt32 index, float value);
 
@@ -180,7 +183,7 @@ private:
     double gridBeat = 0.0;    // the beat length of that grid
     bool gridRunning = false; // the transport rolled on since that block
     bool loopPlaying = false;
-    Relaxed<bool> changePending{false};
+    PendingFlag changePending;
     const bool minOneBeat = true;
     int32_t currentLoopLength = kInitialLoopSize; // currentLoop's size at the current beat
     int32_t loopStart = 0;
@@ -197,8 +200,8 @@ private:
     bool sizesPending = true;
     bool reversePlay = false;
     int32_t playDirection = 1;
-    Relaxed<bool> capturePending{false};
-    Relaxed<bool> stopPending{false};
+    PendingFlag capturePending;
+    PendingFlag stopPending;
     int32_t holdIndex = 0;
     bool passToggle = false;
     tbiquad hipassState{};
@@ -212,4 +215,9 @@ private:
     SharedBlock* sharedBlock = nullptr;
     ScopeFeed scope;
     bool reportedNoBuffers = false; // the failure is said once, not at every resume
+    // Loop switching reads and writes several fields: the threads other than the
+    // audio thread take turns at it. The audio thread, known by the blocks it
+    // renders, never waits for them.
+    std::mutex parameterMutex;
+    std::atomic<pthread_t> audioThread{};
 };

@@ -25,3 +25,19 @@ private:
     static_assert(std::atomic<T>::is_always_lock_free);
     std::atomic<T> value;
 };
+
+// A hand-off from the parameter side to the audio side. It is raised with
+// release after the loop fields it refers to are written, so the audio side
+// that takes it with an acquire exchange sees them; taking it in one step
+// means a flag raised again between a read and a clear is never lost.
+class PendingFlag {
+public:
+    void raise() { value.store(true, std::memory_order_release); }
+    // Withdraws a flag not yet taken; nothing is handed over by it.
+    void lower() { value.store(false, std::memory_order_relaxed); }
+    bool raised() const { return value.load(std::memory_order_acquire); }
+    bool take() { return value.exchange(false, std::memory_order_acquire); }
+
+private:
+    std::atomic<bool> value{false};
+};

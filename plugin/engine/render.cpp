@@ -104,9 +104,9 @@ void Morvessine3::sequencerPlay()
         playIncrement = loop->speed;
         reversePlay = loop->reverse;
     }
-    capturePending = false;
-    stopPending = false;
-    changePending = false;
+    capturePending.lower();
+    stopPending.lower();
+    changePending.lower();
     loopPlaying = true;
     startLiveFade();
 }
@@ -122,6 +122,7 @@ void Morvessine3::processReplacing(float** inputs, float** outputs, VstInt32 fra
 {
     if (!inputs || !outputs || !inputs[0] || !inputs[1] || !outputs[0] || !outputs[1]) return;
     if (frames < 0) frames = 0;
+    audioThread.store(pthread_self(), std::memory_order_relaxed);
     const LoopBuffers* owned = buffers.load(std::memory_order_acquire);
     if (!owned || !processVstTimeInfo()) {
         gridRunning = false;
@@ -191,27 +192,22 @@ void Morvessine3::writeRing(const LoopBuffers& b, float** inputs, VstInt32 from,
 void Morvessine3::processGridEvents(int64_t phase, double beat)
 {
     refreshLoopLength();
-    if (capturePending && beat > double(currentLoopLength) && phase < currentLoopLength) {
+    if (capturePending.raised() && beat > double(currentLoopLength) && phase < currentLoopLength &&
+        capturePending.take()) {
         copyLoop2(int32_t(phase));
         loopPlaying = true;
-        capturePending = false;
-        stopPending = false;
+        stopPending.lower();
     }
     if (phase != 0) return;
-    if (stopPending) {
+    if (stopPending.take()) {
         if (loopPlaying) holdTail(Crossfade::lengthFor(loopEnd));
         loopPlaying = false;
-        stopPending = false;
     }
-    if (capturePending) {
+    if (capturePending.take()) {
         copyLoop();
         loopPlaying = true;
-        capturePending = false;
     }
-    if (changePending) {
-        changeLoop();
-        changePending = false;
-    }
+    if (changePending.take()) changeLoop();
 }
 
 // The grid is only looked at on the frames where something can happen: the

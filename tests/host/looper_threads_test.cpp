@@ -63,4 +63,47 @@ TEST(LooperThreads, RenderingWhileParametersChangeStaysFiniteAndKeepsTheLastValu
     }
 }
 
+// The host's user-interface thread and the editor's poll thread switch the same
+// loops on and off at once while the audio thread renders. Whatever the
+// interleaving, the loops left on are the ones that play once the storm is over,
+// and with none left on the input comes back.
+TEST(LooperThreads, LoopSwitchStormsFromTwoThreadsLeaveTheLoopsOnPlaying)
+{
+    constexpr size_t kBeat = 22050;
+    constexpr size_t kStormFrames = kBeat;
+    constexpr size_t kSettleFrames = 3 * kBeat; // a capture comes within a beat
+    constexpr int kStorms = 12;
+    LooperRig rig(kStorms * (kStormFrames + kSettleFrames), 44100.0, 120.0, 256);
+    rig.host.transport().play();
+    for (int storm = 0; storm < kStorms; ++storm) {
+        std::barrier start(3);
+        const auto switcher = [&](unsigned seed) {
+            std::mt19937 random(seed);
+            std::uniform_int_distribution<VstInt32> loop(0, 3);
+            std::bernoulli_distribution on(0.5);
+            start.arrive_and_wait();
+            for (int k = 0; k < 400; ++k)
+                rig.plugin->setParameter(loop(random), on(random) ? 1.0f : 0.0f);
+        };
+        std::thread ui(switcher, 2 * storm);
+        std::thread poll(switcher, 2 * storm + 1);
+        start.arrive_and_wait();
+        rig.renderTo(rig.done + kStormFrames);
+        ui.join();
+        poll.join();
+        rig.renderTo(rig.done + kSettleFrames);
+
+        bool anyOn = false;
+        for (VstInt32 k = 0; k < 4; ++k)
+            anyOn = anyOn || rig.plugin->getParameter(k) == 1.0f;
+        size_t passed = 0;
+        for (size_t f = rig.done - kBeat; f < rig.done; ++f)
+            passed += rig.passesThrough(f) ? 1 : 0;
+        if (anyOn)
+            EXPECT_LT(passed, kBeat) << "storm " << storm << ": a loop shows on and never plays";
+        else
+            EXPECT_EQ(passed, kBeat) << "storm " << storm << ": no loop is on, yet one plays";
+    }
+}
+
 } // namespace
