@@ -42,6 +42,12 @@ constexpr size_t kMaxNameLength = kVstMaxParamStrLen;
 
 constexpr float kDefaultValues[kNumLoops] = {0.0f, 0.22222222f, 0.33333334f, 0.6666667f};
 
+// An effect number that selects no effect (an FX sel at or below -1/4) has the empty text.
+const char* effectName(int32_t effect)
+{
+    return effect >= 0 && effect < kNumEffects ? kEffectNames[effect] : "";
+}
+
 void fillDefaultProgram(Program& program)
 {
     for (int loop = 0; loop < kNumLoops; ++loop) {
@@ -195,7 +201,7 @@ void Morvessine3::applyParameter(VstInt32 index, float value)
 }
 
 // The text is made here and handed over whole; a parameter whose display
-// writes nothing (FX sel, a Value outside the steps) keeps its old text.
+// writes nothing (a Value outside the steps) keeps its old text.
 void Morvessine3::publishParameter(VstInt32 index, float value)
 {
     constexpr char kUntouched = '\x7f';
@@ -252,7 +258,8 @@ void Morvessine3::getParameterDisplay(VstInt32 index, char* text)
         copyText(text, loop.fxOn ? "On" : "Off", kMaxDisplayLength);
         break;
     case kFxSel:
-        break; // the effect's name is the editor's business
+        copyText(text, effectName(loop.fxId), kMaxDisplayLength);
+        break;
     }
 }
 

@@ -65,8 +65,7 @@ TEST(SharedBlockThroughHost, ParameterValueAndTextAtTheirOffsets)
     rig.plugin->setParameter(20, 0.5f);
     std::memcpy(&value, reader.bytes() + 640, sizeof(value));
     EXPECT_EQ(value, 0.5f);
-    for (int i = 656; i < 672; ++i)
-        EXPECT_EQ(reader.bytes()[i], 0);
+    EXPECT_STREQ(reader.bytes() + 656, "Hipass");
     rig.plugin->setParameter(9, 0.75f);
     EXPECT_STREQ(reader.block->parameters[9].text, "141");
     rig.plugin->setParameter(0, 1.0f);
