@@ -83,6 +83,10 @@ Morvessine3::Morvessine3(audioMasterCallback audioMaster)
         loops[k].fxSelect = float(k) * 0.25f;
     }
     IIR_resetIIR(hipassState);
+    // An editor opened before the host has set anything shows the engine's own values.
+    if (sharedBlock)
+        for (VstInt32 index = 0; index < kNumParameters; ++index)
+            publishParameter(index, programs[0].values[Program::slotOf(index)]);
     editor = new Morvessine3Editor(this, instanceNumber);
 }
 
