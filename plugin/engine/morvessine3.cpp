@@ -291,9 +291,9 @@ void Morvessine3::setProgram(VstInt32 program)
     const Program& stored = programs[0];
     for (int k = 0; k < kNumLoops; ++k) {
         const Relaxed<float>* values = stored.values + k * kNumKinds;
-        loops[k].on = values[kLoop] != 0.0f;
-        loops[k].reverse = values[kRev] != 0.0f;
-        loops[k].fxOn = values[kFx] != 0.0f;
+        loops[k].on = isOn(values[kLoop]);
+        loops[k].reverse = isOn(values[kRev]);
+        loops[k].fxOn = isOn(values[kFx]);
         loops[k].value = values[kValue];
         loops[k].pitch = values[kPitch];
         loops[k].fxSelect = values[kFxSel];

@@ -194,6 +194,19 @@ TEST_F(PluginParameters, HugeFiniteValuesAreDefined)
     EXPECT_EQ(display(8), "6553600"); // the speed is held at sixteen octaves
 }
 
+// Loop, rev and FX of loop 3, each stored at a value on both sides of one half.
+TEST_F(PluginParameters, SetProgramCountsAStoredSwitchAsOnFromOneHalf)
+{
+    const std::pair<float, float> storedAndRead[] = {
+        {0.3f, 0.0f}, {0.49999997f, 0.0f}, {0.5f, 1.0f}, {0.8f, 1.0f}, {-0.3f, 0.0f}};
+    for (VstInt32 index : {2, 14, 18})
+        for (const auto& [stored, read] : storedAndRead) {
+            plugin.setParameter(index, stored);
+            plugin.setProgram(0);
+            EXPECT_EQ(plugin.getParameter(index), read) << "index " << index << " " << stored;
+        }
+}
+
 TEST_F(PluginParameters, SetProgramCopiesStoredSwitchesWithoutRunningHandlers)
 {
     plugin.setParameter(2, 1.0f);
