@@ -161,7 +161,7 @@ void MainWidget::removeControl(Control* control)
 void MainWidget::setParameter(int index, float value)
 {
     if (index < 0 || index >= sharedParameterCount || !std::isfinite(value)) return;
-    if (Control* control = findControl(index)) control->setValue(value);
+    if (Control* control = findControl(index)) control->setValueFromPlugin(value);
     // The plug-in writes the text into the block before it sends the value.
     if (index >= kFirstValue && index < kFirstSpeed)
         m_valueDisplay[size_t(index - kFirstValue)]->setText(displayText(index));
