@@ -5,6 +5,8 @@
 
 #include <QtDebug>
 
+#include <algorithm>
+
 namespace {
 
 const QString kMainWidgetName = QStringLiteral("mainwidget");
@@ -46,9 +48,22 @@ void Control::registerWith(MainWidget* widget)
     connect(this, &Control::valueChanged, this, &Control::setParameterAutomated);
 }
 
+void Control::setValueFromPlugin(float value)
+{
+    // Echoes come back in the order sent. One found further on means the records before it
+    // were lost on the way, and nothing will answer them any more.
+    const auto echo = std::find(unechoed.begin(), unechoed.end(), value);
+    if (echo != unechoed.end())
+        unechoed.erase(unechoed.begin(), echo + 1);
+    else if (unechoed.empty())
+        setValue(value);
+}
+
 void Control::setParameterAutomated(int tag, float value)
 {
-    if (tag >= 0 && communication) communication->sendParameter(tag, value);
+    if (tag < 0 || !communication || !communication->sendParameter(tag, value)) return;
+    // Only this control's own parameter comes back to it.
+    if (tag == this->tag) unechoed.push_back(value);
 }
 
 void Control::plugBeginEdit(int) {}

@@ -7,6 +7,8 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <deque>
+
 class MainWidget;
 class UICommunication;
 
@@ -21,6 +23,12 @@ public:
 
     // The parameter index this control shows and edits; negative: edits are not sent.
     int controlTag() const { return tag; }
+    // A value the plug-in sent for this control's parameter. The plug-in echoes every value the
+    // control sends it, 10 to 30 ms later; until the echo of the last one is back, what arrives
+    // is older than what the control shows (an echo, or a value the plug-in had before it took
+    // the control's), and showing it would move the control back under the user's hand. Once
+    // every echo is back, values go to setValue.
+    void setValueFromPlugin(float value);
     // A value came from outside and has not been painted yet.
     bool isChanged() const { return changed; }
 
@@ -50,4 +58,6 @@ private:
     // Guarded: a control found the main widget by a search and may outlive it.
     QPointer<MainWidget> mainWidget;
     UICommunication* communication = nullptr;
+    // Values this control sent whose echo has not come back yet, oldest first.
+    std::deque<float> unechoed;
 };

@@ -4,6 +4,7 @@
 #include "button.h"
 #include "knob.h"
 #include "oscilloscope.h"
+#include "parameters.h"
 #include "simpledisplay.h"
 #include "stylesheets.h"
 #include "uicommunication.h"
@@ -86,8 +87,7 @@ const char* const kBottomCaptions[] = {
     "  on/off                          on/off                         on/off ",
 };
 
-constexpr int kEffectCount = 4;
-const char* const kEffectNames[kEffectCount] = {"Bit Reducer", "Autopan", "Hipass", "Phazer"};
+constexpr int kEffectCount = parameters::kNumEffects;
 constexpr float kEffectValues[kEffectCount] = {0.0f, 0.25f, 0.5f, 0.75f};
 
 QString translated(const char* text)
@@ -161,7 +161,7 @@ void MainWidget::removeControl(Control* control)
 void MainWidget::setParameter(int index, float value)
 {
     if (index < 0 || index >= sharedParameterCount || !std::isfinite(value)) return;
-    if (Control* control = findControl(index)) control->setValue(value);
+    if (Control* control = findControl(index)) control->setValueFromPlugin(value);
     // The plug-in writes the text into the block before it sends the value.
     if (index >= kFirstValue && index < kFirstSpeed)
         m_valueDisplay[size_t(index - kFirstValue)]->setText(displayText(index));
@@ -199,7 +199,7 @@ void MainWidget::prepareMenu(QPoint)
     menu.addAction(QStringLiteral("Loop %1 FX").arg(loop + 1));
     std::array<QAction*, kEffectCount> effects{};
     for (int k = 0; k < kEffectCount; ++k) {
-        effects[size_t(k)] = menu.addAction(QString::fromLatin1(kEffectNames[k]));
+        effects[size_t(k)] = menu.addAction(QString::fromLatin1(parameters::kEffectNames[k]));
         effects[size_t(k)]->setCheckable(true);
     }
     if (const int selected = selectedEffect(loop); selected >= 0)

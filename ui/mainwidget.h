@@ -47,9 +47,9 @@ public:
     void removeControl(Control* control);
 
 public slots:
-    // A value that came from the plug-in: moves the parameter's control and shows the block's
-    // display text under its knob. Indices outside 0..23 and values that are not finite
-    // change nothing.
+    // A value that came from the plug-in: moves the parameter's control (unless it is older
+    // than what the control shows, Control::setValueFromPlugin) and shows the block's display
+    // text under its knob. Indices outside 0..23 and values that are not finite change nothing.
     void setParameter(int index, float value);
     // The 40 ms refresh: repaints what changed since the last tick.
     void processGui();

@@ -91,12 +91,12 @@ void UICommunication::setMainWidget(MainWidget* widget)
     mainWidget = widget;
 }
 
-void UICommunication::sendParameter(int index, float value)
+bool UICommunication::sendParameter(int index, float value)
 {
-    if (uiFifoFd < 0) return;
+    if (uiFifoFd < 0) return false;
     const auto record = channel::encodeParameter(index, value);
     // One write keeps the record whole at the pipe; when the pipe is full it is lost.
-    [[maybe_unused]] const ssize_t written = write(uiFifoFd, record.data(), record.size());
+    return write(uiFifoFd, record.data(), record.size()) == ssize_t(record.size());
 }
 
 SharedBlock* UICommunication::sharedBlock() const

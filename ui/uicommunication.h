@@ -31,8 +31,8 @@ public:
     // The widget that incoming records update; null until set.
     void setMainWidget(MainWidget* widget);
     // Writes one parameter record into the UI FIFO; does nothing when it is not open, and a
-    // record that does not fit into a full pipe is lost.
-    void sendParameter(int index, float value);
+    // record that does not fit into a full pipe is lost. True when the record went in whole.
+    bool sendParameter(int index, float value);
     // The plug-in's block, or null when it could not be mapped. Never written by the channel.
     SharedBlock* sharedBlock() const;
 

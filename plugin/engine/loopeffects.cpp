@@ -52,6 +52,28 @@ float phaserSweepCoefficient(Phaser& phaser)
     return (1.0f - d) / (1.0f + d);
 }
 
+// One NaN or infinity in the loop material would otherwise stay in a recursive state for good
+// and turn every later frame into NaN. The frame that shows it is silenced and the state starts
+// afresh; for finite material this is one well-predicted branch per frame.
+bool isFiniteFrame(float left, float right)
+{
+    return std::isfinite(left) && std::isfinite(right);
+}
+
+void silence(float& left, float& right)
+{
+    left = 0.0f;
+    right = 0.0f;
+}
+
+// The sweep goes on where it was; only what the stages remember is dropped.
+void clearPhaserMemories(Phaser& phaser)
+{
+    for (PhaserStage& stage : phaser.stages)
+        stage.zm1 = 0.0f;
+    phaser.lastOutput = 0.0f;
+}
+
 float phazerSample(Phaser& phaser, float x)
 {
     const float a1 = phaserSweepCoefficient(phaser);
@@ -105,6 +127,10 @@ void hipass(tbiquad& state, float& coefficient, float& left, float& right)
     left = flushTiny(static_cast<float>(IIR_doIIRhigh(state, coefficient, left)));
     right = flushTiny(static_cast<float>(IIR_doIIRhigh(state, coefficient, right)));
     flushTinyMemories(state);
+    if (!isFiniteFrame(left, right)) [[unlikely]] {
+        IIR_resetIIR(state);
+        silence(left, right);
+    }
     if (coefficient < hipassSweepEnd)
         coefficient += hipassStep;
     else
@@ -115,4 +141,8 @@ void phazer(Phaser& phaser, float& left, float& right)
 {
     left = phazerSample(phaser, left);
     right = phazerSample(phaser, right);
+    if (!isFiniteFrame(left, right)) [[unlikely]] {
+        clearPhaserMemories(phaser);
+        silence(left, right);
+    }
 }

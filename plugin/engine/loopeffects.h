@@ -1,6 +1,7 @@
 // The four loop effects, applied in place to one frame of loop playback.
 //
-// The engine owns one set of effect state for all loops; nothing here resets it. Every function
+// The engine owns one set of effect state for all loops; nothing here resets it, except a state
+// that a NaN or an infinity in the loop material has made non-finite. Every function
 // runs on the audio thread, real-time: no allocation, no lock, no blocking call. The constants are
 // fixed numbers tuned for 44,100 Hz and do not follow the host's sample rate.
 #pragma once
@@ -40,9 +41,10 @@ void autopan(bool passToggle, float& left, float& right);
 
 // Effect 2, "Hipass": both channels through one three-pole high-pass (left first), whose
 // coefficient rises by 1.5e-6 per frame from 0.01 until it passes 0.09 and then stays at
-// 0.0900015.
+// 0.0900015. A frame whose result is not finite comes out silent and clears the filter's memories.
 void hipass(tbiquad& state, float& coefficient, float& left, float& right);
 
 // Effect 3, "Phazer": six all-pass stages with feedback, swept by a sine LFO; left then right
-// pass through the same stages, and each channel advances the LFO once.
+// pass through the same stages, and each channel advances the LFO once. A frame whose result is not
+// finite comes out silent and clears the stages' memories and the feedback; the LFO runs on.
 void phazer(Phaser& phaser, float& left, float& right);

@@ -42,6 +42,12 @@ constexpr size_t kMaxNameLength = kVstMaxParamStrLen;
 
 constexpr float kDefaultValues[kNumLoops] = {0.0f, 0.22222222f, 0.33333334f, 0.6666667f};
 
+// An effect number that selects no effect (an FX sel at or below -1/4) has the empty text.
+const char* effectName(int32_t effect)
+{
+    return effect >= 0 && effect < kNumEffects ? kEffectNames[effect] : "";
+}
+
 void fillDefaultProgram(Program& program)
 {
     for (int loop = 0; loop < kNumLoops; ++loop) {
@@ -78,6 +84,10 @@ Morvessine3::Morvessine3(audioMasterCallback audioMaster)
         loops[k].fxSelect = float(k) * 0.25f;
     }
     IIR_resetIIR(hipassState);
+    // An editor opened before the host has set anything shows the engine's own values.
+    if (sharedBlock)
+        for (VstInt32 index = 0; index < kNumParameters; ++index)
+            publishParameter(index, programs[0].values[Program::slotOf(index)]);
     editor = new Morvessine3Editor(this, instanceNumber);
 }
 
@@ -209,7 +219,7 @@ void Morvessine3::applyParameter(VstInt32 index, float value)
 }
 
 // The text is made here and handed over whole; a parameter whose display
-// writes nothing (FX sel, a Value outside the steps) keeps its old text.
+// writes nothing (a Value outside the steps) keeps its old text.
 void Morvessine3::publishParameter(VstInt32 index, float value)
 {
     constexpr char kUntouched = '\x7f';
@@ -266,7 +276,8 @@ void Morvessine3::getParameterDisplay(VstInt32 index, char* text)
         copyText(text, loop.fxOn ? "On" : "Off", kMaxDisplayLength);
         break;
     case kFxSel:
-        break; // the effect's name is the editor's business
+        copyText(text, effectName(loop.fxId), kMaxDisplayLength);
+        break;
     }
 }
 
@@ -295,9 +306,9 @@ void Morvessine3::setProgram(VstInt32 program)
     const Program& stored = programs[0];
     for (int k = 0; k < kNumLoops; ++k) {
         const Relaxed<float>* values = stored.values + k * kNumKinds;
-        loops[k].on = values[kLoop] != 0.0f;
-        loops[k].reverse = values[kRev] != 0.0f;
-        loops[k].fxOn = values[kFx] != 0.0f;
+        loops[k].on = isOn(values[kLoop]);
+        loops[k].reverse = isOn(values[kRev]);
+        loops[k].fxOn = isOn(values[kFx]);
         loops[k].value = values[kValue];
         loops[k].pitch = values[kPitch];
         loops[k].fxSelect = values[kFxSel];

@@ -27,6 +27,11 @@ constexpr int loopOf(int index)
     return index % kNumLoops;
 }
 
+// The effects an FX sel value chooses, by effect number: the engine's display texts and the
+// editor's menu entries.
+constexpr int kNumEffects = 4;
+constexpr const char* kEffectNames[kNumEffects] = {"Bit Reducer", "Autopan", "Hipass", "Phazer"};
+
 // Switch parameters count as on from one half upwards.
 constexpr bool isOn(float value)
 {

@@ -20,9 +20,9 @@ constexpr int sharedTextSize = 16;
 constexpr int scopePointCapacity = 256;
 
 struct SharedParameterEntry {
-    float value; // as last passed to the engine's setParameter
+    float value; // as last passed to the engine's setParameter; its default until then
     char unused[12];
-    char text[sharedTextSize]; // display text, NUL-terminated; stays empty for FX sel
+    char text[sharedTextSize]; // display text, NUL-terminated
 };
 
 struct SharedBlock {

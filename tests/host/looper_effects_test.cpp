@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 
 using looperrig::kFadeFrames;
 using looperrig::LooperRig;
@@ -206,5 +207,37 @@ TEST(LooperStack, ASpeedChangeOfTheCurrentLoopWaitsForTheBeat)
         return start + int64_t((132300 - kCapture) + 2 * (f - 132300));
     });
 }
+
+} // namespace
+
+namespace {
+
+// The recursive effects, Hipass and Phazer, by their FX sel values.
+class RecursiveEffect : public testing::TestWithParam<float> {};
+
+// One NaN upstream lands in the captured bar and is played once a pass.
+TEST_P(RecursiveEffect, ANaNInTheLoopSilencesItsFrameOnlyAndEveryPassRecovers)
+{
+    LooperRig rig(300000);
+    for (size_t f = 0; f < rig.input.frames(); ++f) {
+        rig.input.at(0, f) = 0.5f * std::sin(float(f) * 0.05f);
+        rig.input.at(1, f) = 0.25f * std::sin(float(f) * 0.013f);
+    }
+    const size_t at = kCapture - kBar + 100; // inside the bar the loop will capture
+    rig.input.at(0, at) = std::numeric_limits<float>::quiet_NaN();
+    loopWithEffect(rig, GetParam(), 300000);
+    for (size_t f = kCapture; f < 300000; ++f) {
+        const bool bad = (f - kCapture) % kBar == 100;
+        for (int c = 0; c < 2; ++c) {
+            const float v = rig.output.at(c, f);
+            ASSERT_TRUE(bad ? v == 0.0f : std::isfinite(v)) << "frame " << f << " channel " << c;
+        }
+        if (bad) {
+            ASSERT_NE(rig.output.at(0, f + 1), 0.0f) << "frame " << f + 1;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(HipassAndPhazer, RecursiveEffect, testing::Values(0.5f, 0.75f));
 
 } // namespace

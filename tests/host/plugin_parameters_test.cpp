@@ -7,6 +7,7 @@
 #include <cmath>
 #include <limits>
 #include <string>
+#include <utility>
 
 using hostcore::Host;
 using hostcore::LoadedPlugin;
@@ -50,6 +51,7 @@ TEST_F(PluginParameters, DefaultsAndTheirTexts)
 {
     const float values[4] = {0.0f, 0.22222222f, 0.33333334f, 0.6666667f};
     const char* texts[4] = {"1 bar", "1 beat", "3/4 beat", "1/4 beat"};
+    const char* effects[4] = {"Bit Reducer", "Autopan", "Hipass", "Phazer"};
     for (int loop = 0; loop < 4; ++loop) {
         EXPECT_EQ(plugin.getParameter(loop), 0.0f);
         EXPECT_EQ(plugin.getParameter(4 + loop), values[loop]);
@@ -62,6 +64,7 @@ TEST_F(PluginParameters, DefaultsAndTheirTexts)
         EXPECT_EQ(display(8 + loop), "100");
         EXPECT_EQ(display(12 + loop), "Normal");
         EXPECT_EQ(display(16 + loop), "Off");
+        EXPECT_EQ(display(20 + loop), effects[loop]);
     }
 }
 
@@ -124,14 +127,34 @@ TEST_F(PluginParameters, PitchShowsTheSpeedInPercent)
     EXPECT_EQ(display(8), "100");
 }
 
-TEST_F(PluginParameters, FxSelectLeavesTheHostBufferUntouched)
+TEST_F(PluginParameters, FxSelectNamesTheEffectItSelects)
 {
     for (VstInt32 index = 20; index < 24; ++index) {
         plugin.setParameter(index, 0.6f);
         const auto reply = plugin.parameterDisplay(index);
-        EXPECT_EQ(reply.touched, 0u);
+        EXPECT_EQ(reply.text, "Hipass");
+        EXPECT_TRUE(reply.terminated);
         EXPECT_EQ(reply.result, 0);
         EXPECT_EQ(plugin.getParameter(index), 0.6f);
+    }
+    // trunc(value x 4), at most 3: the effect that plays.
+    const std::pair<float, const char*> named[] = {
+        {0.0f, "Bit Reducer"}, {0.24999999f, "Bit Reducer"},
+        {0.25f, "Autopan"},    {0.5f, "Hipass"},
+        {0.75f, "Phazer"},     {1.0f, "Phazer"},
+        {7.0f, "Phazer"},      {-0.2f, "Bit Reducer"},
+    };
+    for (const auto& [value, name] : named) {
+        plugin.setParameter(21, value);
+        EXPECT_EQ(display(21), name) << value;
+    }
+    // At or below -1/4 no effect plays, and the text is empty.
+    for (float none : {-0.25f, -0.5f, -1000.0f}) {
+        plugin.setParameter(21, 0.5f);
+        plugin.setParameter(21, none);
+        const auto reply = plugin.parameterDisplay(21);
+        EXPECT_EQ(reply.text, "") << none;
+        EXPECT_TRUE(reply.terminated) << none;
     }
 }
 
@@ -169,6 +192,19 @@ TEST_F(PluginParameters, HugeFiniteValuesAreDefined)
     }
     plugin.setParameter(8, 200.0f);
     EXPECT_EQ(display(8), "6553600"); // the speed is held at sixteen octaves
+}
+
+// Loop, rev and FX of loop 3, each stored at a value on both sides of one half.
+TEST_F(PluginParameters, SetProgramCountsAStoredSwitchAsOnFromOneHalf)
+{
+    const std::pair<float, float> storedAndRead[] = {
+        {0.3f, 0.0f}, {0.49999997f, 0.0f}, {0.5f, 1.0f}, {0.8f, 1.0f}, {-0.3f, 0.0f}};
+    for (VstInt32 index : {2, 14, 18})
+        for (const auto& [stored, read] : storedAndRead) {
+            plugin.setParameter(index, stored);
+            plugin.setProgram(0);
+            EXPECT_EQ(plugin.getParameter(index), read) << "index " << index << " " << stored;
+        }
 }
 
 TEST_F(PluginParameters, SetProgramCopiesStoredSwitchesWithoutRunningHandlers)

@@ -1,5 +1,6 @@
-// The editor played with the real pointer: a knob drag travelling to the engine and back to the
-// display, the FX menu, closing and reopening, two instances side by side.
+// The editor played with the real pointer: what it shows when opened first, a knob drag
+// travelling to the engine and back to the display, the FX menu, closing and reopening, two
+// instances side by side.
 #include "editoronscreen.h"
 #include "hands.h"
 #include "popups.h"
@@ -172,6 +173,36 @@ TEST(EditorWithThePointer, ClosingAndReopeningKeepsEveryValue)
     for (VstInt32 i = 0; i < 24; ++i)
         EXPECT_EQ(editor.plugin->getParameter(i), values[size_t(i)]) << "parameter " << i;
     EXPECT_EQ(reopened.differingPixels(shown), 0) << "the reopened editor shows other values";
+}
+
+// Opened before the host set anything, the editor shows the engine's defaults: exactly what it
+// shows once the host has sent every value, as a host restoring a session does.
+TEST(EditorWithThePointer, AnEditorOpenedBeforeAnythingWasSetShowsTheDefaults)
+{
+    requireDisplay();
+    EditorOnScreen editor;
+    const Shot opened = editor.settledShot(layout::strips());
+    editor.settledShot(layout::wholeEditor()).save("editor-defaults");
+
+    std::vector<Shot> sizes;
+    std::vector<Shot> speeds;
+    for (int loop = 0; loop < 4; ++loop) {
+        sizes.push_back(editor.shot(layout::valueDisplay(loop)));
+        speeds.push_back(editor.shot(layout::speedDisplay(loop)));
+        EXPECT_GT(sizes.back().pixelsUnlikeTheirRowStart(), 0) << "no size text in loop " << loop;
+        EXPECT_GT(speeds.back().pixelsUnlikeTheirRowStart(), 0) << "no speed text in loop " << loop;
+    }
+    for (int loop = 1; loop < 4; ++loop) {
+        EXPECT_GT(sizes[size_t(loop)].differingPixels(sizes[0]), 0) << "loop " << loop;
+        EXPECT_EQ(speeds[size_t(loop)].differingPixels(speeds[0]), 0) << "loop " << loop;
+    }
+
+    for (VstInt32 i = 0; i < 24; ++i)
+        editor.plugin->setParameter(i, editor.plugin->getParameter(i));
+    const Shot told = editor.settledShot(layout::strips());
+    told.save("editor-defaults-sent-by-the-host");
+    EXPECT_EQ(told.differingPixels(opened), 0)
+        << "the editor showed other values than the engine's";
 }
 
 TEST(EditorWithThePointer, TwoInstancesSideBySideEachControlTheirOwnEngine)

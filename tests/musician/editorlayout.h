@@ -32,6 +32,14 @@ constexpr musician::Rect valueDisplay(int loop)
 {
     return {56, kStripPitch * loop + 80, 45, 16};
 }
+constexpr musician::Rect speedDisplay(int loop)
+{
+    return {166, kStripPitch * loop + 80, 45, 16};
+}
+constexpr musician::Rect wholeEditor()
+{
+    return {0, 0, kEditorWidth, kEditorHeight};
+}
 // Everything above the oscilloscope's panel.
 constexpr musician::Rect strips()
 {

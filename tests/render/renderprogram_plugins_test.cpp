@@ -60,7 +60,7 @@ TEST(ListParameters, PravoLindel3AsAHostReadsIt)
         expectRow(rows[2 + i], plugin, i);
     EXPECT_EQ(rows[2 + 5], "      5  Value2   0.22222222   1 beat");
     EXPECT_EQ(rows[2 + 16], "     16  FX1      0            Off");
-    EXPECT_EQ(rows[2 + 21], "     21  FX2 sel  0.25") << "no text, and no host fill bytes";
+    EXPECT_EQ(rows[2 + 21], "     21  FX2 sel  0.25         Autopan") << "the effect's name";
 }
 
 TEST(ListParameters, AThirdPartyPluginWithLabels)

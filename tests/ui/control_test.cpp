@@ -46,9 +46,17 @@ protected:
         files.openEnds();
         communication.emplace(files.instance);
         mainWidget.emplace(&*communication);
+        communication->setMainWidget(&*mainWidget);
     }
 
     Knob* knob(const char* name) { return mainWidget->findChild<Knob*>(name); }
+
+    // Records arriving from the plug-in, read by the UI's next poll.
+    void deliver(const Bytes& records)
+    {
+        files.writePlugin(records);
+        communication->processMessageFromPlugin();
+    }
 
     ChannelFiles files{testInstanceNumber()};
     std::optional<UICommunication> communication;
@@ -205,4 +213,56 @@ TEST_F(ControlWithChannel, SetValueThroughTheMetaObjectReachesTheKnob)
     ASSERT_TRUE(
         QMetaObject::invokeMethod(static_cast<Control*>(speed2), "setValue", Q_ARG(float, 0.25f)));
     EXPECT_EQ(speed2->currentValue(), 0.25f);
+}
+
+// One move of the held left button, to height y in the knob.
+void moveTo(Knob* knob, int y)
+{
+    QTest::mouseEvent(QTest::MouseMove, knob, Qt::NoButton, {}, QPoint(kGrip.x(), y));
+}
+
+// Up three pixels and back down one, the plug-in's echo of each step coming back later: every
+// echo is of a value the knob has already left.
+TEST_F(ControlWithChannel, EchoesOfItsOwnEarlierValuesNeverMoveADraggedKnobBack)
+{
+    Knob* size2 = knob("m_valueKnob2");
+    QTest::mousePress(size2, Qt::LeftButton, {}, kGrip);
+    moveTo(size2, kGrip.y() - 1);
+    const Bytes up1 = files.readUi();
+    moveTo(size2, kGrip.y() - 2);
+    const Bytes up2 = files.readUi();
+    const float held = size2->currentValue();
+    deliver(up1);
+    EXPECT_EQ(size2->currentValue(), held) << "the echo of the first step";
+    moveTo(size2, kGrip.y() - 3);
+    const Bytes up3 = files.readUi();
+    moveTo(size2, kGrip.y() - 2);
+    const Bytes down = files.readUi();
+    ASSERT_EQ(size2->currentValue(), held);
+    deliver(join({up2, up3}));
+    EXPECT_EQ(size2->currentValue(), held) << "the echoes of the way up";
+    QTest::mouseRelease(size2, Qt::LeftButton, {}, QPoint(kGrip.x(), kGrip.y() - 2));
+    deliver(down);
+    EXPECT_EQ(size2->currentValue(), held) << "the final value";
+
+    deliver(parameterBytes(5, 0.5f));
+    EXPECT_EQ(size2->currentValue(), 0.5f) << "the host's value, once every echo is back";
+}
+
+// The host's automation reached the plug-in just before the knob's value did: the plug-in ends
+// on the knob's value, and so does the knob.
+TEST_F(ControlWithChannel, AValueThePluginHadBeforeTheDraggedOneIsPassedOver)
+{
+    Knob* speed3 = knob("m_speedKnob3");
+    QTest::mousePress(speed3, Qt::LeftButton, {}, kGrip);
+    moveTo(speed3, kGrip.y() - 8);
+    const Bytes dragged = files.readUi();
+    const float held = speed3->currentValue();
+    deliver(parameterBytes(10, 0.9f));
+    EXPECT_EQ(speed3->currentValue(), held);
+    deliver(dragged);
+    EXPECT_EQ(speed3->currentValue(), held);
+    QTest::mouseRelease(speed3, Qt::LeftButton, {}, QPoint(kGrip.x(), kGrip.y() - 8));
+    deliver(parameterBytes(10, 0.9f));
+    EXPECT_EQ(speed3->currentValue(), 0.9f) << "the host's value, once every echo is back";
 }

@@ -1,5 +1,6 @@
 // The UI's end of the channel against real FIFOs and a real shared block, made as the
 // plug-in makes them.
+#include "channel.h"
 #include "channelfiles.h"
 #include "debuglog.h"
 #include "eventloop.h"
@@ -141,11 +142,25 @@ TEST_F(ConnectedChannel, TerminateEndsTheEventLoopWithZeroAndPrintsOnlyItsLine)
 
 TEST_F(ConnectedChannel, SendParameterWritesOneNineByteRecordIntoTheUiFifo)
 {
-    communication->sendParameter(5, 0.5f);
+    EXPECT_TRUE(communication->sendParameter(5, 0.5f));
     EXPECT_EQ(files.readUi(), (Bytes{1, 5, 0, 0, 0, 0, 0, 0, 0x3F}));
-    communication->sendParameter(22, 0.75f);
-    communication->sendParameter(0, 1.0f);
+    EXPECT_TRUE(communication->sendParameter(22, 0.75f));
+    EXPECT_TRUE(communication->sendParameter(0, 1.0f));
     EXPECT_EQ(files.readUi(), join({parameterBytes(22, 0.75f), parameterBytes(0, 1.0f)}));
+}
+
+TEST_F(ConnectedChannel, SendParameterSaysWhichRecordsAFullPipeLost)
+{
+    // Nobody reads: the pipe fills up after some thousands of records.
+    size_t sent = 0;
+    size_t lost = 0;
+    for (int record = 0; record < 1'000'000 && lost < 3; ++record)
+        (communication->sendParameter(record % 24, 0.5f) ? sent : lost) += 1;
+    ASSERT_EQ(lost, 3u);
+    size_t waiting = 0;
+    for (Bytes bytes = files.readUi(); !bytes.empty(); bytes = files.readUi())
+        waiting += bytes.size();
+    EXPECT_EQ(waiting, sent * channel::kParameterSize);
 }
 
 TEST_F(ConnectedChannel, SharedBlockIsThePluginsMapping)
@@ -284,7 +299,7 @@ TEST(UICommunicationWithoutFifos, ReportsBothInOrderAndRunsWithoutSendingOrRecei
     EXPECT_EQ(log.lines(), (std::vector<std::string>{
                                refusalLine(kUiFifoLine, files.uiFifo, "does not exist"),
                                refusalLine(kPluginFifoLine, files.pluginFifo, "does not exist")}));
-    communication.sendParameter(1, 1.0f);
+    EXPECT_FALSE(communication.sendParameter(1, 1.0f));
     processEventsFor(100ms);
     EXPECT_EQ(log.lines().size(), 2u);
     EXPECT_NE(communication.sharedBlock(), nullptr);

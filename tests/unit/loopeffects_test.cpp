@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
+#include <ostream>
 #include <set>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -296,3 +299,106 @@ TEST(Phaser, RingDownEndsInExactZerosWithoutSubnormals)
         EXPECT_EQ(stage.zm1, 0.0f);
     EXPECT_EQ(phaser.lastOutput, 0.0f);
 }
+
+namespace {
+
+// One frame of loop material that is not finite on one side; the other side is ordinary.
+struct BadFrame {
+    float left;
+    float right;
+};
+
+void PrintTo(const BadFrame& frame, std::ostream* out)
+{
+    *out << "(" << frame.left << ", " << frame.right << ")";
+}
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInfinity = std::numeric_limits<float>::infinity();
+
+// Loop material around the bad frame: a sine on the left, a slower one on the right.
+float materialLeft(int frame)
+{
+    return 0.5f * std::sin(static_cast<float>(frame) * 0.05f);
+}
+
+float materialRight(int frame)
+{
+    return 0.25f * std::sin(static_cast<float>(frame) * 0.013f);
+}
+
+// Feeds frames [from, to) of the material through an effect; the frames that came out.
+template <typename Effect>
+std::vector<std::pair<float, float>> play(int from, int to, Effect&& effect)
+{
+    std::vector<std::pair<float, float>> out;
+    for (int frame = from; frame < to; ++frame) {
+        float left = materialLeft(frame);
+        float right = materialRight(frame);
+        effect(left, right);
+        out.emplace_back(left, right);
+    }
+    return out;
+}
+
+class EffectAfterABadFrame : public testing::TestWithParam<BadFrame> {
+protected:
+    // Where the bad frame comes, and how long the effect runs on after it.
+    static constexpr int kBefore = 500;
+    static constexpr int kAfter = 3000;
+};
+
+} // namespace
+
+// After the bad frame the filter goes on as one whose memories were empty there.
+TEST_P(EffectAfterABadFrame, HipassSilencesItAndStartsAfresh)
+{
+    tbiquad state{};
+    float coefficient = 0.01f;
+    play(0, kBefore, [&](float& l, float& r) { hipass(state, coefficient, l, r); });
+    tbiquad fresh{};
+    float freshCoefficient = coefficient;
+
+    float left = GetParam().left;
+    float right = GetParam().right;
+    hipass(state, coefficient, left, right);
+    EXPECT_EQ(left, 0.0f);
+    EXPECT_EQ(right, 0.0f);
+    float silentLeft = 0.0f;
+    float silentRight = 0.0f;
+    hipass(fresh, freshCoefficient, silentLeft, silentRight);
+
+    EXPECT_EQ(play(kBefore + 1, kBefore + kAfter,
+                   [&](float& l, float& r) { hipass(state, coefficient, l, r); }),
+              play(kBefore + 1, kBefore + kAfter,
+                   [&](float& l, float& r) { hipass(fresh, freshCoefficient, l, r); }));
+}
+
+// After the bad frame the stages go on as if their memories and the feedback had been empty
+// there, with the sweep where it was.
+TEST_P(EffectAfterABadFrame, PhazerSilencesItAndStartsAfreshOnTheSameSweep)
+{
+    Phaser phaser = defaultPhaser();
+    play(0, kBefore, [&](float& l, float& r) { phazer(phaser, l, r); });
+    Phaser fresh = phaser;
+    for (PhaserStage& stage : fresh.stages)
+        stage.zm1 = 0.0f;
+    fresh.lastOutput = 0.0f;
+
+    float left = GetParam().left;
+    float right = GetParam().right;
+    phazer(phaser, left, right);
+    EXPECT_EQ(left, 0.0f);
+    EXPECT_EQ(right, 0.0f);
+    float silentLeft = 0.0f;
+    float silentRight = 0.0f;
+    phazer(fresh, silentLeft, silentRight);
+
+    EXPECT_EQ(
+        play(kBefore + 1, kBefore + kAfter, [&](float& l, float& r) { phazer(phaser, l, r); }),
+        play(kBefore + 1, kBefore + kAfter, [&](float& l, float& r) { phazer(fresh, l, r); }));
+}
+
+INSTANTIATE_TEST_SUITE_P(NotFinite, EffectAfterABadFrame,
+                         testing::Values(BadFrame{kNaN, 0.25f}, BadFrame{0.25f, kNaN},
+                                         BadFrame{kInfinity, 0.25f}, BadFrame{0.25f, -kInfinity}));
