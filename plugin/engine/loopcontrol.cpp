@@ -43,6 +43,7 @@ void Morvessine3::switchLoopOn(Loop& loop)
     loop.on = true;
     loop.order = alreadyOn + 1;
     currentLoop = &loop;
+    armLoopKeeper(samplesPerBeat);
     playIncrement = loop.speed;
     if (alreadyOn > 0)
         changePending.raise();

@@ -136,10 +136,21 @@ void Morvessine3::allocateBuffers()
 void Morvessine3::startRingKeeper(const LoopBuffers& published)
 {
     try {
-        ringKeeper = std::make_unique<RingKeeper>(published.captureLeft, published.captureRight,
-                                                  captureSize, ringFront);
+        ringKeeper = std::make_unique<RingKeeper>(
+            published.captureLeft, published.captureRight, captureSize, ringFront,
+            KeptLoopBuffer{published.loopLeft, published.loopRight, int32_t(kPrefaultFrames),
+                           &armedBeatFrames});
     } catch (const std::exception&) {
     }
+}
+
+// Any thread, real-time: a loop is armed or playing at this beat length. Two
+// threads may raise it at once; the longer beat stays.
+void Morvessine3::armLoopKeeper(double beat)
+{
+    const auto frames = int32_t(std::min(beat, double(kBufferFrames)));
+    for (int32_t armed = armedBeatFrames; frames > armed; armed = armedBeatFrames)
+        if (armedBeatFrames.compareExchange(armed, frames)) return;
 }
 
 void Morvessine3::releaseBuffers()

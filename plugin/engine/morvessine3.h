@@ -163,6 +163,7 @@ private:
 
     void allocateBuffers();
     void startRingKeeper(const LoopBuffers& buffers);
+    void armLoopKeeper(double beat);
     void releaseBuffers();
 
     int32_t instanceNumber;
@@ -170,6 +171,9 @@ private:
     int32_t captureSize = kBufferFrames;
     int32_t captureWritePos = 0;
     Relaxed<int32_t> ringFront{0}; // captureWritePos as the ring keeper sees it
+    // The longest beat, in frames, at which a loop was armed: the keeper
+    // populates the loop buffer from it. Raised by both sides, never lowered.
+    Relaxed<int32_t> armedBeatFrames{0};
     std::unique_ptr<RingKeeper> ringKeeper;
     int32_t loopBufferSize = kBufferFrames;
     double playPos = 0.0;

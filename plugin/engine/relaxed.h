@@ -20,6 +20,11 @@ public:
         value.store(newValue, std::memory_order_relaxed);
         return *this;
     }
+    // Stores desired if the value is still expected, as one step.
+    bool compareExchange(T expected, T desired)
+    {
+        return value.compare_exchange_strong(expected, desired, std::memory_order_relaxed);
+    }
 
 private:
     static_assert(std::atomic<T>::is_always_lock_free);

@@ -251,6 +251,7 @@ void Morvessine3::renderFrames(const LoopBuffers& b, float** inputs, float** out
     }
     continueCopy(frames);
     ringFront = captureWritePos;
+    if (loopPlaying || capturePending.raised()) armLoopKeeper(beat);
 }
 
 // The input, after the fade out of a loop that stopped on the run's first frame.

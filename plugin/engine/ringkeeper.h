@@ -9,6 +9,13 @@
 // the write position instead, so the audio thread finds them present; once
 // the whole ring has been populated the thread ends.
 //
+// Once a loop is armed the loop buffer needs the same: a capture copies up to
+// a bar into it and the recording appends up to eight beats behind that. It is
+// populated then, from the beat length the engine publishes, and not before,
+// so a resumed engine that loops nothing stays small. A capture in the ring's
+// first lap reaches back to the ring's end, which nothing wrote yet: the
+// keeper maps the ring's unwritten pages to the zero page for reading.
+//
 // Threads: construction and destruction on the host thread that resumes and
 // closes the effect; the write position is published by the audio thread.
 // Population leaves the pages' contents alone (the kernel only maps them), so
@@ -24,6 +31,16 @@
 #include <mutex>
 #include <thread>
 
+// The loop buffer's channels, of the ring's length, of which the first
+// `prefaulted` frames are already present, and the beat length in frames that
+// the engine publishes once a loop is armed (0 before).
+struct KeptLoopBuffer {
+    float* left = nullptr;
+    float* right = nullptr;
+    int32_t prefaulted = 0;
+    const Relaxed<int32_t>* armedBeatFrames = nullptr;
+};
+
 class RingKeeper {
 public:
     // Frames populated ahead of the write position: 1.5 s at 44.1 kHz, a third
@@ -31,7 +48,11 @@ public:
     static constexpr int32_t kLeadFrames = 1 << 16;
     static constexpr auto kTick = std::chrono::milliseconds(20);
 
-    RingKeeper(float* left, float* right, int32_t frames, const Relaxed<int32_t>& writePosition);
+    // The loop buffer holds at most a bar and eight beats recorded behind it.
+    static constexpr int32_t kLoopBeats = 12;
+
+    RingKeeper(float* left, float* right, int32_t frames, const Relaxed<int32_t>& writePosition,
+               KeptLoopBuffer loop = {});
     ~RingKeeper();
     RingKeeper(const RingKeeper&) = delete;
     RingKeeper& operator=(const RingKeeper&) = delete;
@@ -39,16 +60,27 @@ public:
     // The frame below which both channels are populated.
     int32_t populatedFrames() const { return populatedEnd; }
 
+    // The frame below which both loop channels are populated.
+    int32_t loopPopulatedFrames() const { return loopPopulatedEnd; }
+
 private:
     void run();
-    bool populateUpTo(int32_t end);
+    bool finished() const;
+    void keepRing(std::unique_lock<std::mutex>& lock);
+    void keepLoop(std::unique_lock<std::mutex>& lock, int32_t beatFrames);
+    void mapRingForReading();
+    bool populate(std::unique_lock<std::mutex>& lock, float* channelLeft, float* channelRight,
+                  int32_t from, int32_t to, Relaxed<int32_t>* progress);
     bool populateRange(float* channel, int32_t from, int32_t to);
 
     float* const left;
     float* const right;
     const int32_t frames;
     const Relaxed<int32_t>& writePosition;
+    const KeptLoopBuffer loop;
     Relaxed<int32_t> populatedEnd{0};
+    Relaxed<int32_t> loopPopulatedEnd{0};
+    bool failed = false; // the kernel cannot populate: the audio thread faults as before
 
     std::mutex mutex;
     std::condition_variable stopRequested;

@@ -73,11 +73,44 @@ TEST(LooperResume, BuffersThatCannotBeHadMeanPassThroughAndOneLine)
     EXPECT_EQ(text.str().find(line), text.str().rfind(line)) << "said more than once";
 }
 
-long minorFaultsOfThisThread()
+long faultsOfThisThread()
 {
     rusage usage{};
     getrusage(RUSAGE_THREAD, &usage);
-    return usage.ru_minflt;
+    return usage.ru_minflt + usage.ru_majflt;
+}
+
+// Renders `seconds` of 64-frame blocks paced in real time from the transport's
+// start, calling atBlock before each block, and counts the page faults (minor
+// and major) the rendering thread takes from the block `from` on: the first
+// blocks touch the plug-in's state and the shared block for the first time,
+// and the keeper may not have had its first tick yet.
+long faultsRenderingInRealTime(double sampleRate, double tempo, double seconds,
+                               const std::function<void(hostcore::LoadedPlugin&, int)>& atBlock)
+{
+    constexpr VstInt32 kBlock = 64;
+    constexpr int kFrom = 200;
+    hostcore::Host host;
+    host.transport().setTempo(tempo);
+    hostcore::LoadedPlugin plugin(PL3_PLUGIN_PATH, host);
+    plugin.startSession(sampleRate, kBlock);
+    host.transport().play();
+    hostcore::PlanarBuffer input(2, kBlock, 0.25f);
+    hostcore::PlanarBuffer output(2, kBlock);
+    const auto period = std::chrono::duration<double>(kBlock / sampleRate);
+    auto next = std::chrono::steady_clock::now();
+    long faults = 0;
+    const auto blocks = int(seconds * sampleRate / kBlock);
+    for (int block = 0; block < blocks; ++block) {
+        atBlock(plugin, block);
+        const long before = faultsOfThisThread();
+        plugin.process(input.pointersAt(0), output.pointersAt(0), kBlock);
+        if (block >= kFrom) faults += faultsOfThisThread() - before;
+        next += std::chrono::duration_cast<std::chrono::steady_clock::duration>(period);
+        std::this_thread::sleep_until(next);
+    }
+    plugin.close();
+    return faults;
 }
 
 // The ring takes a fresh page of each channel every 1,024 frames for its first
@@ -88,28 +121,25 @@ TEST(LooperResume, TheAudioThreadTakesNoPageFaultWritingTheRing)
 #ifdef PL3_SANITIZED
     GTEST_SKIP() << "the sanitizer's shadow memory is faulted in by the audio thread's writes";
 #endif
-    constexpr VstInt32 kBlock = 64;
-    hostcore::Host host;
-    hostcore::LoadedPlugin plugin(PL3_PLUGIN_PATH, host);
-    plugin.startSession(44100.0, kBlock);
-    host.transport().play();
-    hostcore::PlanarBuffer input(2, kBlock, 0.25f);
-    hostcore::PlanarBuffer output(2, kBlock);
-    const auto period = std::chrono::microseconds(1451);
-    auto next = std::chrono::steady_clock::now();
-    long faults = 0;
-    // 2.3 s: the ring's first 90 pages of each channel.
-    for (int block = 0; block < 1600; ++block) {
-        const long before = minorFaultsOfThisThread();
-        plugin.process(input.pointersAt(0), output.pointersAt(0), kBlock);
-        // The first blocks touch the plug-in's state and the shared block for the
-        // first time, and the keeper may not have had its first tick yet.
-        if (block >= 200) faults += minorFaultsOfThisThread() - before;
-        next += period;
-        std::this_thread::sleep_until(next);
-    }
-    EXPECT_EQ(faults, 0);
-    plugin.close();
+    EXPECT_EQ(faultsRenderingInRealTime(44100.0, 120.0, 2.3, [](auto&, int) {}), 0);
+}
+
+// A bar at 60 BPM and 48 kHz switched on 3 s after resume: the capture reaches
+// back before the ring's first frame, to its end, and copies 192,000 frames into
+// the loop buffer, and the recording appends eight beats behind them. The
+// audio thread finds every page there.
+TEST(LooperResume, TheAudioThreadTakesNoPageFaultCapturingABarAndRecordingBehindIt)
+{
+#ifdef PL3_SANITIZED
+    GTEST_SKIP() << "the sanitizer's shadow memory is faulted in by the audio thread's writes";
+#endif
+    constexpr double kRate = 48000.0;
+    const int switchOn = int(3.0 * kRate / 64);
+    EXPECT_EQ(faultsRenderingInRealTime(kRate, 60.0, 15.0,
+                                        [&](hostcore::LoadedPlugin& plugin, int block) {
+                                            if (block == switchOn) plugin.setParameter(0, 1.0f);
+                                        }),
+              0);
 }
 
 } // namespace
