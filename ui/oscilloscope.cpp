@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -33,7 +34,7 @@ Oscilloscope::Oscilloscope(QWidget* parent) : QWidget(parent)
 {
     resize(600, 300); // the layout sets the real geometry
     refreshTimer = std::make_unique<QTimer>();
-    connect(refreshTimer.get(), &QTimer::timeout, this, qOverload<>(&QWidget::update));
+    connect(refreshTimer.get(), &QTimer::timeout, this, &Oscilloscope::refreshIfMoved);
     refreshTimer->start(kRefreshPeriodMs);
 }
 
@@ -46,6 +47,18 @@ void Oscilloscope::setBuffers(float* minima, float* maxima, int length)
     pointCount = 0;
     localPoints = 0;
     fedLocally = false;
+    update();
+}
+
+// The trace is looked at every period but drawn again only when it moved since
+// the last paint, so an editor over a stopped transport costs next to nothing.
+void Oscilloscope::refreshIfMoved()
+{
+    const auto bytes = size_t(capacity) * sizeof(float);
+    const bool unchanged = paintedMinima.size() == size_t(capacity) &&
+                           std::memcmp(paintedMinima.data(), minima, bytes) == 0 &&
+                           std::memcmp(paintedMaxima.data(), maxima, bytes) == 0;
+    if (!unchanged) update();
 }
 
 float Oscilloscope::minimumAt(int index) const
@@ -166,6 +179,8 @@ void Oscilloscope::paintEvent(QPaintEvent*)
     const double scale = height() * 0.5;
     for (int i = 0; i < bars; ++i)
         drawBar(painter, i, bars, mid, scale);
+    paintedMinima.assign(minima, minima + capacity);
+    paintedMaxima.assign(maxima, maxima + capacity);
 }
 
 void Oscilloscope::drawGuides(QPainter& painter, int mid) const

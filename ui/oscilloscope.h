@@ -1,5 +1,6 @@
 // The output trace: vertical min/max bars over three grey guide lines, fading from the oldest
-// point at the left to the newest at the right, repainted 50 times a second.
+// point at the left to the newest at the right, looked at 50 times a second and repainted
+// when it moved.
 //
 // In the program the bars come from the shared block, whose arrays the engine keeps writing;
 // every paint draws 256 of them. The widget can also compute its points itself from audio
@@ -24,7 +25,11 @@ public:
     // Draws from these arrays of length entries each from now on, instead of the widget's own.
     // They belong to the caller and must outlive the widget.
     void setBuffers(float* minima, float* maxima, int length);
-    void setTraceColor(const QColor& colour) { traceColor = colour; }
+    void setTraceColor(const QColor& colour)
+    {
+        traceColor = colour;
+        update();
+    }
     QColor currentTraceColor() const { return traceColor; }
 
     // Local feed from one stereo block: both channels mixed, one point per zoom samples.
@@ -53,6 +58,9 @@ public slots:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+
+private slots:
+    void refreshIfMoved();
 
 private:
     static constexpr int kOwnCapacity = 1600;
@@ -92,5 +100,8 @@ private:
     int ringSize = 0;
     int ringReadPos = 0;
     std::unique_ptr<QTimer> refreshTimer;
+    // The trace as the last paint drew it.
+    std::vector<float> paintedMinima;
+    std::vector<float> paintedMaxima;
     QColor traceColor{12, 255, 4};
 };
