@@ -30,13 +30,13 @@ struct LoopReader {
     int32_t loopBufferSize;
     int32_t writePos; // the loop frames below it hold material
 
-    void live(VstInt32 i, float& left, float& right) const
+    [[gnu::always_inline]] void live(VstInt32 i, float& left, float& right) const
     {
         left = inLeft[i];
         right = inRight[i];
     }
 
-    void frameAt(int32_t index, float& left, float& right) const
+    [[gnu::always_inline]] void frameAt(int32_t index, float& left, float& right) const
     {
         if (index >= copiedFrames && index < copyFrames) {
             int32_t ringIndex = copyStart + index;
@@ -53,7 +53,7 @@ struct LoopReader {
     // yet has no material: a loop that starts from the beat on, or from the
     // transport start, and plays faster or backwards than the input arrives
     // lets the input itself be heard until the recording catches up.
-    void read(int32_t index, VstInt32 i, float& left, float& right) const
+    [[gnu::always_inline]] void read(int32_t index, VstInt32 i, float& left, float& right) const
     {
         if (index >= writePos)
             live(i, left, right);
@@ -61,7 +61,7 @@ struct LoopReader {
             frameAt(index, left, right);
     }
 
-    int32_t indexOf(double position) const
+    [[gnu::always_inline]] int32_t indexOf(double position) const
     {
         return std::clamp(int32_t(position), 0, loopBufferSize - 1);
     }

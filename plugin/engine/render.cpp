@@ -356,53 +356,116 @@ struct PlaybackRun {
     }
 };
 
+template <bool Backward> [[gnu::always_inline]] inline bool wrapDue(const PlaybackRun& run)
+{
+    return Backward ? run.position < run.start : run.position >= run.end;
+}
+
+// No fade runs, the play position lies in the play range and every frame of the
+// range holds material.
+[[gnu::always_inline]] inline bool plain(const PlaybackRun& run)
+{
+    return run.fadeLeft == 0 && run.position >= run.start && run.position < run.end &&
+           run.end <= run.reader.writePos;
+}
+
+[[gnu::always_inline]] inline void recordFrame(PlaybackRun& run, VstInt32 i)
+{
+    LoopReader& reader = run.reader;
+    if (!run.recording) return;
+    if (reader.writePos >= run.recordLimit) run.recording = false;
+    if (reader.writePos < reader.loopBufferSize) {
+        run.loopLeft[reader.writePos] = reader.inLeft[i];
+        run.loopRight[reader.writePos] = reader.inRight[i];
+        ++reader.writePos;
+    }
+    if (reader.writePos >= reader.loopBufferSize) run.recording = false;
+}
+
+template <bool Backward> [[gnu::always_inline]] inline void foldPhase(PlaybackRun& run)
+{
+    if constexpr (!Backward) {
+        if (run.phase > run.bar) run.phase -= run.bar;
+    } else {
+        if (run.phase < 0.0) run.phase += run.bar - 1.0;
+    }
+}
+
+// The effect, the output frame and the step to the next one.
+template <bool Backward, typename Effect>
+[[gnu::always_inline]] inline void emitFrame(PlaybackRun& run, VstInt32 i, int32_t index,
+                                             float left, float right, Effect& effect)
+{
+    effect(run, index, left, right);
+    run.outLeft[i] = left;
+    run.outRight[i] = right;
+    const double step = Backward ? -run.increment : run.increment;
+    run.position += step;
+    run.phase += step;
+}
+
+// While plain: frames are read straight from the loop until a wrap is due.
+// Returns where it stopped. It works on a copy of the run that nothing else
+// sees, so the compiler keeps its fields in registers.
+template <bool Backward, typename Effect>
+VstInt32 playPlainly(PlaybackRun& shared, VstInt32 i, VstInt32 to, Effect& effect)
+{
+    PlaybackRun run = shared;
+    for (; i < to && !wrapDue<Backward>(run); ++i) {
+        recordFrame(run, i);
+        foldPhase<Backward>(run);
+        const int32_t index = run.reader.indexOf(run.position);
+        float left;
+        float right;
+        run.reader.frameAt(index, left, right);
+        emitFrame<Backward>(run, i, index, left, right, effect);
+    }
+    shared = run;
+    return i;
+}
+
+// Wraps with their fades, and frames the recording has not reached. Returns
+// once neither is left, or at the end.
+template <bool Backward, typename Effect>
+VstInt32 playCarefully(PlaybackRun& run, VstInt32 i, VstInt32 to, Effect& effect)
+{
+    for (; i < to; ++i) {
+        recordFrame(run, i);
+        if (wrapDue<Backward>(run)) {
+            run.toggle = !run.toggle;
+            run.startWrapFade(run.position, Backward ? -run.increment : run.increment);
+            run.position = Backward ? run.end - 1 : run.start;
+        } else if (!Backward && run.position < run.start) {
+            // A change from backward to forward play can land just before the start.
+            run.position = run.start;
+        }
+        foldPhase<Backward>(run);
+        // Backward play over an empty range would ask for frame -1.
+        const int32_t index = run.reader.indexOf(run.position);
+        float left;
+        float right;
+        run.reader.read(index, i, left, right);
+        if (run.fadeLeft > 0) run.mixTail(i, left, right);
+        emitFrame<Backward>(run, i, index, left, right, effect);
+        if (plain(run)) return i + 1;
+    }
+    return i;
+}
+
 // Loop playback of frames [from, to): append the input while recording, wrap at
 // the ends of the play range, read, fade, apply the effect, advance. The effect
-// is a callable taking (run, read index, left, right), inlined into the loop.
+// is a callable taking (run, read index, left, right), inlined into the loops.
+// Most frames need neither a fade nor the input in place of the loop, and take
+// the plain path.
 template <bool Backward, typename Effect>
 void playFrames(PlaybackRun& run, VstInt32 from, VstInt32 to, Effect&& effect)
 {
-    LoopReader& reader = run.reader;
-    for (VstInt32 i = from; i < to; ++i) {
-        if (run.recording) {
-            if (reader.writePos >= run.recordLimit) run.recording = false;
-            if (reader.writePos < reader.loopBufferSize) {
-                run.loopLeft[reader.writePos] = reader.inLeft[i];
-                run.loopRight[reader.writePos] = reader.inRight[i];
-                ++reader.writePos;
-            }
-            if (reader.writePos >= reader.loopBufferSize) run.recording = false;
-        }
-        if constexpr (!Backward) {
-            if (run.position >= run.end) {
-                run.toggle = !run.toggle;
-                run.startWrapFade(run.position, run.increment);
-                run.position = run.start;
-            } else if (run.position < run.start) {
-                // A change from backward to forward play can land just before the start.
-                run.position = run.start;
-            }
-            if (run.phase > run.bar) run.phase -= run.bar;
-        } else {
-            if (run.position < run.start) {
-                run.toggle = !run.toggle;
-                run.startWrapFade(run.position, -run.increment);
-                run.position = run.end - 1;
-            }
-            if (run.phase < 0.0) run.phase += run.bar - 1.0;
-        }
-        // Backward play over an empty range would ask for frame -1.
-        const int32_t index = reader.indexOf(run.position);
-        float left;
-        float right;
-        reader.read(index, i, left, right);
-        if (run.fadeLeft > 0) run.mixTail(i, left, right);
-        effect(run, index, left, right);
-        run.outLeft[i] = left;
-        run.outRight[i] = right;
-        const double step = Backward ? -run.increment : run.increment;
-        run.position += step;
-        run.phase += step;
+    VstInt32 i = from;
+    while (i < to) {
+        if (plain(run))
+            i = playPlainly<Backward>(run, i, to, effect);
+        else
+            i = playCarefully<Backward>(run, i, to, effect);
     }
 }
 
