@@ -124,6 +124,8 @@ TEST_P(ValidatorSweep, OutputStaysNormalAndNoBlockAllocates)
     auto& plugin = rig.plugin;
 
     rig.block(0);
+    // The tempo falls every block, so every block also resizes the loop playing.
+    rig.host.transport().scheduleTempoRamp(0.0, 32.0, 70.0);
     rig.host.transport().play();
     const auto blocksPerPhase = VstInt32(sweep.sampleRate / maxBlock / 2) + 1; // half a second
     // Each loop with its own effect, then each effect on loop 1.
