@@ -59,9 +59,6 @@ public slots:
 protected:
     void paintEvent(QPaintEvent* event) override;
 
-private slots:
-    void refreshIfMoved();
-
 private:
     static constexpr int kOwnCapacity = 1600;
     static constexpr int kSharedPoints = 256;
@@ -75,6 +72,7 @@ private:
     };
 
     // Points across the widget now, never more than the arrays hold.
+    void refreshIfMoved();
     int pointsAcross() const;
     int barsToDraw();
     void drawGuides(QPainter& painter, int mid) const;

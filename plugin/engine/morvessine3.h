@@ -15,7 +15,7 @@
 #include "parameters.h"
 #include "relaxed.h"
 #include "ringkeeper.h"
-#include "sharedblock.h"
+#include "sharedmemory.h"
 
 #include <atomic>
 #include <cstdint>

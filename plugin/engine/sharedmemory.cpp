@@ -1,4 +1,4 @@
-#include "sharedblock.h"
+#include "sharedmemory.h"
 
 #include <algorithm>
 #include <atomic>
