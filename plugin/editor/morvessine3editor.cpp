@@ -34,7 +34,7 @@ void say(const char* text)
 
 void processFifoMessageCallback(void* editor)
 {
-    static_cast<Morvessine3Editor*>(editor)->processMessageFromUI();
+    static_cast<Morvessine3Editor*>(editor)->poll();
 }
 
 bool writeAll(int fd, const unsigned char* bytes, size_t count)
@@ -127,16 +127,23 @@ bool Morvessine3Editor::getRect(ERect** rect)
 bool Morvessine3Editor::open(void* window)
 {
     AEffEditor::open(window);
+    // Changes left over from the last close are as stale as those made since,
+    // which the UI never hears of either.
+    echoes.discard();
     openUI(window);
-    editorOpen = true;
+    // Relaxed: only gates the hand-over; a change racing with the open is sent
+    // or not, as it would be a moment earlier or later.
+    editorOpen.store(true, std::memory_order_relaxed);
     return true;
 }
 
+// The changes handed over before the poll stopped still go out, from here.
 void Morvessine3Editor::close()
 {
-    if (!editorOpen) return;
+    if (!editorOpen.load(std::memory_order_relaxed)) return; // relaxed: as in open
+    editorOpen.store(false, std::memory_order_relaxed);
     pollTimer->stop();
-    editorOpen = false;
+    sendParameterChanges();
 }
 
 void Morvessine3Editor::stopPolling()
@@ -144,9 +151,18 @@ void Morvessine3Editor::stopPolling()
     pollTimer->stop();
 }
 
+// The UI's own records are applied first: their echoes, handed over by the
+// effect meanwhile, go back in the same tick.
+void Morvessine3Editor::poll()
+{
+    processMessageFromUI();
+    sendParameterChanges();
+}
+
 void Morvessine3Editor::setParameter(int32_t index, float value)
 {
-    if (editorOpen) dispatcher(channel::kParameter, index, 0, value, nullptr, nullptr);
+    // Relaxed: as in open.
+    if (editorOpen.load(std::memory_order_relaxed)) echoes.post(index, value);
 }
 
 bool Morvessine3Editor::resize(int32_t width, int32_t height)
