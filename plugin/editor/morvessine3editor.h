@@ -6,7 +6,7 @@
 // calls the dispatcher; setParameter on any thread that changes a parameter
 // (the audio thread under automation: it only hands the value over, with no
 // system call); the poll (reading the UI's records, sending the changes handed
-// over) on the poll timer's thread.
+// over, reaping an ended UI) on the poll timer's thread.
 #pragma once
 
 #include "aeffeditor.h"
@@ -26,6 +26,7 @@ public:
     static constexpr VstInt16 kWidth = 260;
     static constexpr VstInt16 kHeight = 517;
     static constexpr int32_t kPollMilliseconds = 10;
+    // The longest the effect's destruction waits for its UI to end, killing included.
     static constexpr int kTerminateWaitMilliseconds = 1500;
 
     Morvessine3Editor(AudioEffect* effect, int32_t instanceNumber);
@@ -62,7 +63,7 @@ public:
     bool openUiFifo(const char* path);
     bool openPluginFifo(const char* path);
 
-    pid_t uiProcess() const { return uiPid; }
+    pid_t uiProcess() const { return uiPid.load(std::memory_order_relaxed); }
     const std::string& executablePath() const { return uiExecutablePath; }
 
 private:
@@ -72,6 +73,7 @@ private:
     void sendOpenMessage(const std::string& windowText);
     bool startUIProcess(const std::string& windowText);
     void removeFifo(const char* path);
+    void reapEndedUI();
     void endUIProcess();
     void removeExecutable();
 
@@ -94,5 +96,6 @@ private:
     std::atomic<int> pluginFifoFd{-1};
     ParameterHandoff echoes; // the changes the UI is to hear of
     std::unique_ptr<Timer> pollTimer;
-    pid_t uiPid = -1;
+    // -1 once reaped. Atomic: a tick may reap the UI while the host thread looks.
+    std::atomic<pid_t> uiPid{-1};
 };
