@@ -159,8 +159,14 @@ bool Morvessine3Editor::getRect(ERect** rect)
     return true;
 }
 
+// An editor without its poll would neither hear the UI nor show it anything:
+// the host hears of it before a UI is started or told.
 bool Morvessine3Editor::open(void* window)
 {
+    if (!pollTimer->prepare()) {
+        say("editor open failed: no thread for the message poll");
+        return false;
+    }
     AEffEditor::open(window);
     // Changes left over from the last close are as stale as those made since,
     // which the UI never hears of either.
