@@ -10,9 +10,9 @@
 #include <csignal>
 #include <cstdio>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 
 namespace {
 constexpr const char* kLogPrefix = "PravoLindel3VST > ";
@@ -115,13 +115,25 @@ bool Morvessine3Editor::openFifo(std::atomic<int>& fd, const char* path, const c
         return false;
     }
     fd = opened.fd;
-    fifoCapacity = fcntl(opened.fd, F_GETPIPE_SZ);
     return true;
 }
 
 bool Morvessine3Editor::openUiFifo(const char* path)
 {
-    return openFifo(uiFifoFd, path, "ERROR opening FIFO for read");
+    if (!openFifo(uiFifoFd, path, "ERROR opening FIFO for read")) return false;
+    prepareReadBuffer();
+    return true;
+}
+
+// One read takes all the UI FIFO holds, so a record is never split between two
+// reads; the buffer is taken here, once, and the poll never allocates. Without
+// it the poll reads nothing.
+void Morvessine3Editor::prepareReadBuffer()
+{
+    const int capacity = fcntl(uiFifoFd, F_GETPIPE_SZ);
+    if (capacity <= 0) return;
+    readBuffer.reset(new (std::nothrow) uint8_t[size_t(capacity)]);
+    if (readBuffer) fifoCapacity = capacity;
 }
 
 bool Morvessine3Editor::openPluginFifo(const char* path)
@@ -132,24 +144,35 @@ bool Morvessine3Editor::openPluginFifo(const char* path)
 void Morvessine3Editor::dispatcher(int32_t opcode, int32_t index, intptr_t, float opt, char*, void*)
 {
     const int fd = pluginFifoFd;
-    if (fd < 0) return;
     if (opcode == channel::kParameter) {
-        const auto record = channel::encodeParameter(index, opt);
-        [[maybe_unused]] const ssize_t ignored = write(fd, record.data(), record.size());
-    } else if (opcode == channel::kOpcode5) {
+        writeParameterRecord(index, opt);
+    } else if (opcode == channel::kOpcode5 && fd >= 0) {
         const uint8_t record = channel::kOpcode5;
         [[maybe_unused]] const ssize_t ignored = write(fd, &record, 1);
     }
 }
 
+// False only when the pipe is full: the record may fit later. Any other failure
+// (no FIFO, a broken one) would fail again and counts as done.
+bool Morvessine3Editor::writeParameterRecord(int32_t index, float value)
+{
+    const int fd = pluginFifoFd;
+    if (fd < 0) return true;
+    const auto record = channel::encodeParameter(index, value);
+    return write(fd, record.data(), record.size()) >= 0 || errno != EAGAIN;
+}
+
+void Morvessine3Editor::sendParameterChanges()
+{
+    echoes.drain([this](int32_t index, float value) { return writeParameterRecord(index, value); });
+}
+
 void Morvessine3Editor::processMessageFromUI()
 {
-    const int32_t capacity = fifoCapacity;
     const int fd = uiFifoFd;
-    if (capacity <= 0 || fd < 0) return;
-    std::vector<uint8_t> buffer(size_t(capacity), 0);
-    const ssize_t count = read(fd, buffer.data(), buffer.size());
+    if (fifoCapacity <= 0 || fd < 0) return;
+    const ssize_t count = read(fd, readBuffer.get(), size_t(fifoCapacity));
     if (count <= 0) return;
     EffectApplier applier(*effectX);
-    uimessages::walk(buffer.data(), size_t(count), applier);
+    uimessages::walk(readBuffer.get(), size_t(count), applier);
 }

@@ -5,6 +5,7 @@
 #include "channel.h"
 
 #include <cerrno>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -13,6 +14,7 @@
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -34,7 +36,7 @@ void say(const char* text)
 
 void processFifoMessageCallback(void* editor)
 {
-    static_cast<Morvessine3Editor*>(editor)->processMessageFromUI();
+    static_cast<Morvessine3Editor*>(editor)->poll();
 }
 
 bool writeAll(int fd, const unsigned char* bytes, size_t count)
@@ -91,25 +93,58 @@ void Morvessine3Editor::removeExecutable()
 }
 
 namespace {
-// Looks without reaping: the exit status stays for whoever waits for the child.
-bool hasEnded(pid_t pid)
+using Clock = std::chrono::steady_clock;
+// What a UI killed at the end of the wait is given to be reaped.
+constexpr auto kKilledWait = std::chrono::milliseconds(50);
+constexpr auto kReapPoll = std::chrono::milliseconds(1);
+
+// Reaps the child if it has ended; true once it is gone, also when the host
+// reaps its children itself (SIGCHLD ignored, or a handler of its own).
+bool reaped(pid_t pid)
 {
-    siginfo_t info{};
-    return waitid(P_PID, id_t(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid == pid;
+    pid_t answer;
+    do
+        answer = waitpid(pid, nullptr, WNOHANG);
+    while (answer < 0 && errno == EINTR);
+    return answer == pid || (answer < 0 && errno == ECHILD);
+}
+
+// Looks every millisecond: the UI ends within a few of reading the terminate
+// record, and the wait is no longer than its end.
+bool reapedWithin(pid_t pid, Clock::duration timeout)
+{
+    const auto deadline = Clock::now() + timeout;
+    while (!reaped(pid)) {
+        if (Clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(kReapPoll);
+    }
+    return true;
 }
 } // namespace
 
-// A UI started just before the effect goes may not have opened its FIFOs yet;
-// the plugin FIFO stays until it has read the terminate record and ended. One
-// that does not end in time would never hear from this editor again.
+// Poll thread, or the host thread while the poll is stopped. A UI that ended
+// on its own (closed, crashed, killed) is reaped as soon as it is seen.
+void Morvessine3Editor::reapEndedUI()
+{
+    // Relaxed: the poll's start and stop order every access, this only keeps
+    // the field itself race-free.
+    const pid_t pid = uiPid.load(std::memory_order_relaxed);
+    if (pid > 0 && reaped(pid)) uiPid.store(-1, std::memory_order_relaxed);
+}
+
+// Host thread, at destruction, with the poll stopped. A UI started just before
+// the effect goes may not have opened its FIFOs yet; the plugin FIFO stays until
+// it has read the terminate record and ended. One that does not end in time
+// would never hear from this editor again and is killed; either way it is
+// reaped, or it would stay a zombie until the host exits.
 void Morvessine3Editor::endUIProcess()
 {
-    if (uiPid <= 0) return;
-    for (int waited = 0; waited < kTerminateWaitMilliseconds; waited += 5) {
-        if (hasEnded(uiPid)) return;
-        usleep(5000);
-    }
-    kill(uiPid, SIGTERM);
+    const pid_t pid = uiPid.exchange(-1, std::memory_order_relaxed); // relaxed: as in reapEndedUI
+    if (pid <= 0) return;
+    const auto wait = std::chrono::milliseconds(kTerminateWaitMilliseconds);
+    if (reapedWithin(pid, wait - kKilledWait)) return;
+    kill(pid, SIGKILL);
+    reapedWithin(pid, kKilledWait);
 }
 
 void Morvessine3Editor::removeFifo(const char* path)
@@ -124,19 +159,33 @@ bool Morvessine3Editor::getRect(ERect** rect)
     return true;
 }
 
+// An editor without its poll would neither hear the UI nor show it anything:
+// the host hears of it before a UI is started or told.
 bool Morvessine3Editor::open(void* window)
 {
+    if (!pollTimer->prepare()) {
+        say("editor open failed: no thread for the message poll");
+        return false;
+    }
     AEffEditor::open(window);
+    // Changes left over from the last close are as stale as those made since,
+    // which the UI never hears of either.
+    echoes.discard();
     openUI(window);
-    editorOpen = true;
+    // Relaxed: only gates the hand-over; a change racing with the open is sent
+    // or not, as it would be a moment earlier or later.
+    editorOpen.store(true, std::memory_order_relaxed);
     return true;
 }
 
+// The changes handed over before the poll stopped still go out, from here.
 void Morvessine3Editor::close()
 {
-    if (!editorOpen) return;
+    if (!editorOpen.load(std::memory_order_relaxed)) return; // relaxed: as in open
+    editorOpen.store(false, std::memory_order_relaxed);
     pollTimer->stop();
-    editorOpen = false;
+    sendParameterChanges();
+    reapEndedUI();
 }
 
 void Morvessine3Editor::stopPolling()
@@ -144,9 +193,19 @@ void Morvessine3Editor::stopPolling()
     pollTimer->stop();
 }
 
+// The UI's own records are applied first: their echoes, handed over by the
+// effect meanwhile, go back in the same tick.
+void Morvessine3Editor::poll()
+{
+    processMessageFromUI();
+    sendParameterChanges();
+    reapEndedUI();
+}
+
 void Morvessine3Editor::setParameter(int32_t index, float value)
 {
-    if (editorOpen) dispatcher(channel::kParameter, index, 0, value, nullptr, nullptr);
+    // Relaxed: as in open.
+    if (editorOpen.load(std::memory_order_relaxed)) echoes.post(index, value);
 }
 
 bool Morvessine3Editor::resize(int32_t width, int32_t height)
@@ -208,14 +267,16 @@ bool Morvessine3Editor::startUIProcess(const std::string& windowText)
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    pid_t started = -1;
     const int error =
-        posix_spawn(&uiPid, uiExecutablePath.c_str(), &actions, nullptr, arguments, environ);
+        posix_spawn(&started, uiExecutablePath.c_str(), &actions, nullptr, arguments, environ);
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) {
-        uiPid = -1;
         say("error : child process can't start ");
         return false;
     }
+    // Relaxed: the poll that may reap it starts after this.
+    uiPid.store(started, std::memory_order_relaxed);
     return true;
 }
 

@@ -4,12 +4,14 @@
 //
 // Threads: construction, open, close and destruction on the host thread that
 // calls the dispatcher; setParameter on any thread that changes a parameter
-// (the audio thread under automation: a non-blocking write, nothing else);
-// processMessageFromUI on the poll timer's thread.
+// (the audio thread under automation: it only hands the value over, with no
+// system call); the poll (reading the UI's records, sending the changes handed
+// over, reaping an ended UI) on the poll timer's thread.
 #pragma once
 
 #include "aeffeditor.h"
 #include "audioeffectx.h"
+#include "parameterhandoff.h"
 #include "timer.h"
 
 #include <array>
@@ -24,6 +26,7 @@ public:
     static constexpr VstInt16 kWidth = 260;
     static constexpr VstInt16 kHeight = 517;
     static constexpr int32_t kPollMilliseconds = 10;
+    // The longest the effect's destruction waits for its UI to end, killing included.
     static constexpr int kTerminateWaitMilliseconds = 1500;
 
     Morvessine3Editor(AudioEffect* effect, int32_t instanceNumber);
@@ -34,6 +37,8 @@ public:
     void close() override;
     void idle() override {}
 
+    // Any thread, the audio thread among them: real-time, no allocation, no lock,
+    // no system call.
     void setParameter(int32_t index, float value);
     bool resize(int32_t width, int32_t height);
     // Stops the poll and waits for a tick in progress; the effect calls it before
@@ -43,7 +48,13 @@ public:
     // The editor's own message sender: 1 writes a parameter record, 5 its single byte.
     void dispatcher(int32_t opcode, int32_t index, intptr_t value, float opt, char* text,
                     void* ptr);
+    // Poll thread: one tick.
+    void poll();
+    // Poll thread: applies what the UI wrote since the last tick.
     void processMessageFromUI();
+    // Poll thread, or the host thread once the poll has stopped: writes a record
+    // for every parameter changed since the last time.
+    void sendParameterChanges();
 
     bool copyUIExecutable();
     void openUI(void* window);
@@ -52,14 +63,17 @@ public:
     bool openUiFifo(const char* path);
     bool openPluginFifo(const char* path);
 
-    pid_t uiProcess() const { return uiPid; }
+    pid_t uiProcess() const { return uiPid.load(std::memory_order_relaxed); }
     const std::string& executablePath() const { return uiExecutablePath; }
 
 private:
     bool openFifo(std::atomic<int>& fd, const char* path, const char* failure);
+    void prepareReadBuffer();
+    bool writeParameterRecord(int32_t index, float value);
     void sendOpenMessage(const std::string& windowText);
     bool startUIProcess(const std::string& windowText);
     void removeFifo(const char* path);
+    void reapEndedUI();
     void endUIProcess();
     void removeExecutable();
 
@@ -73,9 +87,15 @@ private:
     struct stat executableStatus {}; // of the file as written, to know it again
     char uiFifoPath[256] = {};
     std::atomic<int> uiFifoFd{-1};
-    std::atomic<int32_t> fifoCapacity{0};
+    // The UI FIFO's capacity, the most one poll reads, and the buffer it reads
+    // into: both set once, at the first open, before the poll starts (which
+    // orders them before every tick).
+    int32_t fifoCapacity = 0;
+    std::unique_ptr<uint8_t[]> readBuffer;
     char pluginFifoPath[256] = {};
     std::atomic<int> pluginFifoFd{-1};
+    ParameterHandoff echoes; // the changes the UI is to hear of
     std::unique_ptr<Timer> pollTimer;
-    pid_t uiPid = -1;
+    // -1 once reaped. Atomic: a tick may reap the UI while the host thread looks.
+    std::atomic<pid_t> uiPid{-1};
 };

@@ -1,5 +1,7 @@
 #include "timer.h"
 
+#include <system_error>
+
 using Clock = std::chrono::steady_clock;
 
 timespec Timer::periodOf(int32_t ms)
@@ -26,6 +28,24 @@ Timer::~Timer()
         worker.join();
 }
 
+bool Timer::prepare()
+{
+    std::lock_guard lock(mutex);
+    return startWorker();
+}
+
+// Called with the mutex held.
+bool Timer::startWorker()
+{
+    if (worker.joinable()) return true;
+    try {
+        worker = std::thread([this] { run(); });
+    } catch (const std::system_error&) {
+        return false;
+    }
+    return true;
+}
+
 void Timer::start(int32_t ms)
 {
     const timespec interval = periodOf(ms);
@@ -36,11 +56,11 @@ void Timer::start(int32_t ms)
         return;
     }
     std::lock_guard lock(mutex);
+    if (!startWorker()) return;
     period = std::chrono::duration_cast<Clock::duration>(length);
     nextTick = Clock::now() + period;
     armed = true;
     ++generation;
-    if (!worker.joinable()) worker = std::thread([this] { run(); });
     changed.notify_all();
 }
 

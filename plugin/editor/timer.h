@@ -4,10 +4,10 @@
 // Threads: start, stop and destruction on the host thread that opens and closes
 // the editor; callback on the poll thread. stop waits for a tick already
 // running (unless called from that tick), and ticks never overlap. The thread
-// is started by the first start, so an editor that is never opened (a host
-// scanning plug-ins) never starts one. The system's timer notification thread
-// was no option: glibc starts it behind the threading library's back, where
-// neither stop nor ThreadSanitizer can follow it.
+// is started by prepare or the first start, so an editor that is never opened
+// (a host scanning plug-ins) never starts one. The system's timer notification
+// thread was no option: glibc starts it behind the threading library's back,
+// where neither stop nor ThreadSanitizer can follow it.
 #pragma once
 
 #include <condition_variable>
@@ -23,7 +23,11 @@ public:
     Timer(const Timer&) = delete;
     Timer& operator=(const Timer&) = delete;
 
-    // Every ms milliseconds, the first tick ms from now; 0 disarms.
+    // Starts the thread the ticks run on, not yet armed, unless it runs already;
+    // false when the system gives no thread. Nothing is thrown.
+    bool prepare();
+    // Every ms milliseconds, the first tick ms from now; 0 disarms. Without a
+    // thread (prepare answered false) nothing ticks.
     void start(int32_t ms);
     void stop();
     void callback();
@@ -36,6 +40,7 @@ public:
 
 private:
     void run();
+    bool startWorker();
     void waitForTick(std::unique_lock<std::mutex>& lock);
 
     std::mutex mutex;

@@ -179,6 +179,8 @@ void Morvessine3::setBlockSize(VstInt32 newBlockSize)
 
 // --- Parameters -------------------------------------------------------------
 
+static_assert(ParameterHandoff::kParameters == kNumParameters, "the editor's echo has a slot each");
+
 void Morvessine3::setParameter(VstInt32 index, float value)
 {
     // A value that is no number at all would poison every derived field.

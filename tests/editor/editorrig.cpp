@@ -160,9 +160,9 @@ pid_t parentOf(pid_t pid, char* state)
     fields >> *state >> parent;
     return parent;
 }
-} // namespace
 
-std::vector<pid_t> uiChildren()
+// The children of this process in the state that `wanted` accepts.
+std::vector<pid_t> childrenWhere(const std::function<bool(pid_t, char)>& wanted)
 {
     std::vector<pid_t> children;
     DIR* proc = opendir("/proc");
@@ -170,18 +170,37 @@ std::vector<pid_t> uiChildren()
     while (dirent* entry = readdir(proc)) {
         const pid_t pid = pid_t(std::atoi(entry->d_name));
         char state = '?';
-        if (pid <= 0 || parentOf(pid, &state) != getpid() || state == 'Z') continue;
-        const auto arguments = argumentsOf(pid);
-        if (!arguments.empty() && arguments[0] == "PravoLindel3UI") children.push_back(pid);
+        if (pid > 0 && parentOf(pid, &state) == getpid() && wanted(pid, state))
+            children.push_back(pid);
     }
     closedir(proc);
     return children;
+}
+} // namespace
+
+std::vector<pid_t> uiChildren()
+{
+    return childrenWhere([](pid_t pid, char state) {
+        const auto arguments = state == 'Z' ? std::vector<std::string>{} : argumentsOf(pid);
+        return !arguments.empty() && arguments[0] == "PravoLindel3UI";
+    });
+}
+
+std::vector<pid_t> zombieChildren()
+{
+    return childrenWhere([](pid_t, char state) { return state == 'Z'; });
 }
 
 bool hasEnded(pid_t pid)
 {
     char state = '?';
     return parentOf(pid, &state) < 0 || state == 'Z' || state == 'X';
+}
+
+bool isReaped(pid_t pid)
+{
+    char state = '?';
+    return parentOf(pid, &state) != getpid();
 }
 
 bool fileExists(const std::string& path)

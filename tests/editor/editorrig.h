@@ -7,8 +7,8 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <utility>
 #include <sys/types.h>
+#include <utility>
 #include <vector>
 
 struct _XDisplay;
@@ -49,8 +49,13 @@ private:
 // "PravoLindel3UI".
 std::vector<pid_t> uiChildren();
 std::vector<std::string> argumentsOf(pid_t pid);
+// Children of this process that have ended and that nobody has waited for.
+std::vector<pid_t> zombieChildren();
 // The process no longer runs (gone, or a zombie waiting for its parent).
 bool hasEnded(pid_t pid);
+// The child has ended and been waited for: no process of that number is a
+// child of this one any more.
+bool isReaped(pid_t pid);
 bool fileExists(const std::string& path);
 
 // Standard error of this process goes to a file while the capture lives, and so
