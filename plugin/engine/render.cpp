@@ -411,13 +411,20 @@ template <bool Backward, typename Effect>
 VstInt32 playPlainly(PlaybackRun& shared, VstInt32 i, VstInt32 to, Effect& effect)
 {
     PlaybackRun run = shared;
+    // Once the capture's copy is through, every frame is read from the loop buffer.
+    const bool copying = run.reader.copiedFrames < run.reader.copyFrames;
     for (; i < to && !wrapDue<Backward>(run); ++i) {
         recordFrame(run, i);
         foldPhase<Backward>(run);
         const int32_t index = run.reader.indexOf(run.position);
         float left;
         float right;
-        run.reader.frameAt(index, left, right);
+        if (copying) {
+            run.reader.frameAt(index, left, right);
+        } else {
+            left = run.reader.loopLeft[index];
+            right = run.reader.loopRight[index];
+        }
         emitFrame<Backward>(run, i, index, left, right, effect);
     }
     shared = run;
