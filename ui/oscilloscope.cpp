@@ -197,7 +197,9 @@ void Oscilloscope::drawBar(QPainter& painter, int index, int bars, int mid, doub
     if (!rows) return;
     QColor colour = traceColor;
     colour.setAlpha(int(float(index) * 200.0f / float(bars) + 55.0f));
-    painter.setPen(colour);
+    // A one-pixel column filled, not a line drawn: no pen to make for each of the 256 bars
+    // of every frame the trace moves.
     const int x = index * xStep;
-    painter.drawLine(x, rows->top, x, rows->bottom);
+    const int first = std::min(rows->top, rows->bottom);
+    painter.fillRect(x, first, 1, std::abs(rows->bottom - rows->top) + 1, colour);
 }
