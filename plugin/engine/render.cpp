@@ -406,20 +406,19 @@ template <bool Backward, typename Effect>
 
 // While plain: frames are read straight from the loop until a wrap is due.
 // Returns where it stopped. It works on a copy of the run that nothing else
-// sees, so the compiler keeps its fields in registers.
-template <bool Backward, typename Effect>
-VstInt32 playPlainly(PlaybackRun& shared, VstInt32 i, VstInt32 to, Effect& effect)
+// sees, so the compiler keeps its fields in registers. Copying: the capture's
+// copy is not through, and frames it has not reached are read from the ring.
+template <bool Backward, bool Copying, typename Effect>
+VstInt32 playPlainlyWhile(PlaybackRun& shared, VstInt32 i, VstInt32 to, Effect& effect)
 {
     PlaybackRun run = shared;
-    // Once the capture's copy is through, every frame is read from the loop buffer.
-    const bool copying = run.reader.copiedFrames < run.reader.copyFrames;
     for (; i < to && !wrapDue<Backward>(run); ++i) {
         recordFrame(run, i);
         foldPhase<Backward>(run);
         const int32_t index = run.reader.indexOf(run.position);
         float left;
         float right;
-        if (copying) {
+        if constexpr (Copying) {
             run.reader.frameAt(index, left, right);
         } else {
             left = run.reader.loopLeft[index];
@@ -429,6 +428,14 @@ VstInt32 playPlainly(PlaybackRun& shared, VstInt32 i, VstInt32 to, Effect& effec
     }
     shared = run;
     return i;
+}
+
+template <bool Backward, typename Effect>
+VstInt32 playPlainly(PlaybackRun& run, VstInt32 i, VstInt32 to, Effect& effect)
+{
+    if (run.reader.copiedFrames < run.reader.copyFrames)
+        return playPlainlyWhile<Backward, true>(run, i, to, effect);
+    return playPlainlyWhile<Backward, false>(run, i, to, effect);
 }
 
 // Wraps with their fades, and frames the recording has not reached. Returns
