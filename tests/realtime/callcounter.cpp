@@ -176,7 +176,7 @@ RefusingThreads::~RefusingThreads()
 
 } // namespace callcounter
 
-// The hooks, with the exception specifications of the C library's own
+// The hooks, declared noexcept or not just as the C library declares them.
 // declarations. Visible to the libraries the binary loads.
 #define PL3_HOOK extern "C" __attribute__((visibility("default")))
 
