@@ -177,7 +177,7 @@ RefusingThreads::~RefusingThreads()
 } // namespace callcounter
 
 // The hooks, declared noexcept or not just as the C library declares them.
-// declarations. Visible to the libraries the binary loads.
+// Visible to the libraries the binary loads.
 #define PL3_HOOK extern "C" __attribute__((visibility("default")))
 
 using namespace callcounter;
