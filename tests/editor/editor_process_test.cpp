@@ -98,7 +98,8 @@ TEST_F(EditorProcess, ReopeningMovesTheSameUiIntoTheNewWindow)
     plugin->editorClose();
     plugin->editorOpen(second.id());
     EXPECT_TRUE(editorrig::waitFor([&] { return second.holdsWindowOfSize(kWidth, kHeight); }, 5s));
-    EXPECT_FALSE(first.holdsWindowOfSize(kWidth, kHeight));
+    // The UI embeds itself in the new window before it lets go of the old one.
+    EXPECT_TRUE(editorrig::waitFor([&] { return !first.holdsWindowOfSize(kWidth, kHeight); }, 5s));
     EXPECT_EQ(editorrig::uiChildren(), std::vector<pid_t>{ui});
     plugin->close();
     EXPECT_TRUE(editorrig::isReaped(ui));
