@@ -48,7 +48,7 @@ void Morvessine3::switchLoopOn(Loop& loop)
     if (alreadyOn > 0)
         changePending.raise();
     else
-        capturePending.raise();
+        loopRequest.post(LoopRequest::Kind::Capture);
 }
 
 void Morvessine3::switchLoopOff(Loop& loop)
@@ -62,8 +62,7 @@ void Morvessine3::switchLoopOff(Loop& loop)
 
     if (loopsOn() == 0) {
         // currentLoop keeps naming this loop: its settings play out until the stop.
-        capturePending.lower();
-        stopPending.raise();
+        loopRequest.post(LoopRequest::Kind::Stop);
         return;
     }
     if (currentLoop == &loop) {
@@ -265,7 +264,6 @@ void Morvessine3::startLiveFade()
 // switched on later has the material before the boundary to grow into.
 void Morvessine3::copyLoop()
 {
-    if (loopPlaying) return;
     const int32_t length = currentLoopLength;
     const double beat = samplesPerBeat;
     int32_t frames = length;

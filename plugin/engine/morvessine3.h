@@ -5,7 +5,7 @@
 // and the program calls on any host thread or the editor's poll thread;
 // processReplacing on the host's audio thread. The parameter side hands work to
 // the audio side only through the Relaxed fields below (the loop fields,
-// currentLoop, the pending flags); everything else belongs to one side.
+// currentLoop, the pending flags and the loop request); everything else belongs to one side.
 #pragma once
 
 #include "audioeffectx.h"
@@ -204,8 +204,7 @@ private:
     bool sizesPending = true;
     bool reversePlay = false;
     int32_t playDirection = 1;
-    PendingFlag capturePending;
-    PendingFlag stopPending;
+    LoopRequest loopRequest;
     int32_t holdIndex = 0;
     bool passToggle = false;
     tbiquad hipassState{};

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <atomic>
+#include <cstdint>
 
 template <typename T> class Relaxed {
 public:
@@ -45,4 +46,41 @@ public:
 
 private:
     std::atomic<bool> value{false};
+};
+
+// The latest switch of the loops as a whole, from the parameter side to the
+// audio side: a capture when the first loop goes on, a stop when the last one
+// goes off. One word holds both, so the latest request wins and the audio side
+// can never take a stop and a capture in another order than they were made.
+// Each request carries a count, so the audio side takes exactly the request it
+// looked at, and one made since stays for the next grid event.
+class LoopRequest {
+public:
+    enum class Kind : uint32_t { None, Capture, Stop };
+    struct Seen {
+        uint32_t word;
+        Kind kind() const { return Kind(word & kKindMask); }
+    };
+
+    // Posted with release after the loop fields it refers to are written.
+    void post(Kind kind)
+    {
+        uint32_t old = word.load(std::memory_order_relaxed);
+        while (!word.compare_exchange_weak(old, ((old & ~kKindMask) + kCountStep) | uint32_t(kind),
+                                           std::memory_order_release, std::memory_order_relaxed)) {
+        }
+    }
+    Seen peek() const { return {word.load(std::memory_order_acquire)}; }
+    // False when a newer request came in since seen.
+    bool take(Seen seen)
+    {
+        return seen.kind() != Kind::None &&
+               word.compare_exchange_strong(seen.word, seen.word & ~kKindMask,
+                                            std::memory_order_acquire, std::memory_order_relaxed);
+    }
+
+private:
+    static constexpr uint32_t kKindMask = 3;
+    static constexpr uint32_t kCountStep = 4;
+    std::atomic<uint32_t> word{0};
 };

@@ -104,8 +104,7 @@ void Morvessine3::sequencerPlay()
         playIncrement = loop->speed;
         reversePlay = loop->reverse;
     }
-    capturePending.lower();
-    stopPending.lower();
+    loopRequest.take(loopRequest.peek());
     changePending.lower();
     loopPlaying = true;
     startLiveFade();
@@ -191,21 +190,25 @@ void Morvessine3::writeRing(const LoopBuffers& b, float** inputs, VstInt32 from,
 // beat boundary at or before it.
 void Morvessine3::processGridEvents(int64_t phase, double beat)
 {
+    // The request is looked at before the loop it names, so the length read
+    // is the one of the loop switched on with it, or a newer one.
+    LoopRequest::Seen request = loopRequest.peek();
     refreshLoopLength();
-    if (capturePending.raised() && beat > double(currentLoopLength) && phase < currentLoopLength &&
-        capturePending.take()) {
+    if (request.kind() == LoopRequest::Kind::Capture && beat > double(currentLoopLength) &&
+        phase < currentLoopLength && loopRequest.take(request)) {
         copyLoop2(int32_t(phase));
         loopPlaying = true;
-        stopPending.lower();
     }
     if (phase != 0) return;
-    if (stopPending.take()) {
+    request = loopRequest.peek();
+    if (loopRequest.take(request)) {
         if (loopPlaying) holdTail(Crossfade::lengthFor(loopEnd));
         loopPlaying = false;
-    }
-    if (capturePending.take()) {
-        copyLoop();
-        loopPlaying = true;
+        if (request.kind() == LoopRequest::Kind::Capture) {
+            refreshLoopLength();
+            copyLoop();
+            loopPlaying = true;
+        }
     }
     if (changePending.take()) changeLoop();
 }
@@ -251,7 +254,7 @@ void Morvessine3::renderFrames(const LoopBuffers& b, float** inputs, float** out
     }
     continueCopy(frames);
     ringFront = captureWritePos;
-    if (loopPlaying || capturePending.raised()) armLoopKeeper(beat);
+    if (loopPlaying || loopRequest.peek().kind() == LoopRequest::Kind::Capture) armLoopKeeper(beat);
 }
 
 // The input, after the fade out of a loop that stopped on the run's first frame.

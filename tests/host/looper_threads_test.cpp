@@ -66,12 +66,15 @@ TEST(LooperThreads, RenderingWhileParametersChangeStaysFiniteAndKeepsTheLastValu
 // The host's user-interface thread and the editor's poll thread switch the same
 // loops on and off at once while the audio thread renders. Whatever the
 // interleaving, the loops left on are the ones that play once the storm is over,
-// and with none left on the input comes back.
+// and with none left on the input comes back. A loop may have grown from a
+// shorter one into frames never recorded, which play the input: within a bar it
+// comes round to its recorded start.
 TEST(LooperThreads, LoopSwitchStormsFromTwoThreadsLeaveTheLoopsOnPlaying)
 {
     constexpr size_t kBeat = 22050;
     constexpr size_t kStormFrames = kBeat;
-    constexpr size_t kSettleFrames = 3 * kBeat; // a capture comes within a beat
+    constexpr size_t kBar = 4 * kBeat;
+    constexpr size_t kSettleFrames = kBeat + kBar; // a capture comes within a beat
     constexpr int kStorms = 12;
     LooperRig rig(kStorms * (kStormFrames + kSettleFrames), 44100.0, 120.0, 256);
     rig.host.transport().play();
@@ -97,12 +100,12 @@ TEST(LooperThreads, LoopSwitchStormsFromTwoThreadsLeaveTheLoopsOnPlaying)
         for (VstInt32 k = 0; k < 4; ++k)
             anyOn = anyOn || rig.plugin->getParameter(k) == 1.0f;
         size_t passed = 0;
-        for (size_t f = rig.done - kBeat; f < rig.done; ++f)
+        for (size_t f = rig.done - kBar; f < rig.done; ++f)
             passed += rig.passesThrough(f) ? 1 : 0;
         if (anyOn)
-            EXPECT_LT(passed, kBeat) << "storm " << storm << ": a loop shows on and never plays";
+            EXPECT_LT(passed, kBar) << "storm " << storm << ": a loop shows on and never plays";
         else
-            EXPECT_EQ(passed, kBeat) << "storm " << storm << ": no loop is on, yet one plays";
+            EXPECT_EQ(passed, kBar) << "storm " << storm << ": no loop is on, yet one plays";
     }
 }
 
