@@ -64,10 +64,11 @@ Entry entry()
 }
 
 // Opcodes that would start the UI process or end the instance are left to the
-// driver; everything else goes through as the bytes say.
+// driver, and so are event lists, whose pointers a text buffer cannot make
+// valid; everything else goes through as the bytes say.
 bool isDriverOnly(VstInt32 opcode)
 {
-    return opcode == effClose || opcode == effEditOpen;
+    return opcode == effClose || opcode == effEditOpen || opcode == effProcessEvents;
 }
 
 void dispatch(AEffect& effect, Bytes& in)
