@@ -1,11 +1,12 @@
 // The looper effect: four loop settings over one shared capture of the live input,
 // played back in time with the host's beat grid.
 //
-// Threads: the dispatcher runs on the host's user-interface thread; setParameter
-// and the program calls on any host thread or the editor's poll thread;
-// processReplacing on the host's audio thread. The parameter side hands work to
-// the audio side only through the Relaxed fields below (the loop fields,
-// currentLoop, the pending flags and the loop request); everything else belongs to one side.
+// Threads: the dispatcher runs on the host's user-interface thread, except for
+// processEvents; setParameter and the program calls on any host thread or the
+// editor's poll thread; processEvents and processReplacing on the host's audio
+// thread. The parameter side hands work to the audio side only through the
+// Relaxed fields below (the loop fields, currentLoop, the pending flags and the
+// loop request); everything else belongs to one side.
 #pragma once
 
 #include "audioeffectx.h"

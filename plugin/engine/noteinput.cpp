@@ -29,8 +29,7 @@ std::optional<Note> noteOf(const VstEvent* event)
         return Note{event->deltaFrames, kButtonParameters[note - kFirstHoldNote],
                     pressed ? Action::Press : Action::Release};
     if (pressed && note >= kFirstToggleNote && note < kFirstToggleNote + kNumButtons)
-        return Note{event->deltaFrames, kButtonParameters[note - kFirstToggleNote],
-                    Action::Toggle};
+        return Note{event->deltaFrames, kButtonParameters[note - kFirstToggleNote], Action::Toggle};
     return std::nullopt;
 }
 

@@ -282,8 +282,7 @@ void Morvessine3::renderFrames(const LoopBuffers& b, float** inputs, float** out
         writeRing(b, inputs, i, 1);
         playNotesBefore(i + 1);
         processGridEvents(phase, beat);
-        const auto runEnd =
-            VstInt32(std::min<int64_t>(pendingNotes.nextFrame(frames), i + toNext));
+        const auto runEnd = VstInt32(std::min<int64_t>(pendingNotes.nextFrame(frames), i + toNext));
         writeRing(b, inputs, i + 1, runEnd - i - 1);
         if (loopPlaying)
             playLoop(b, inputs, outputs, i, runEnd, barLength);

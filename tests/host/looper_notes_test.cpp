@@ -153,12 +153,12 @@ INSTANTIATE_TEST_SUITE_P(Blocks, LooperSubBeatNote,
 TEST(LooperNoteButtons, NotesPlayTheFxAndReverseButtonsToo)
 {
     LooperRig rig(4096);
-    rig.sendAt(10, kNoteOn, 40, 100);     // FX1 held
-    rig.sendAt(20, kNoteOn, 47, 100);     // rev4 held
-    rig.sendAt(30, kNoteOn, 53, 100);     // FX2 toggled
-    rig.sendAt(40, kNoteOn, 56, 100);     // rev1 toggled
-    rig.sendAt(2000, kNoteOff, 40, 0);    // FX1 let go
-    rig.sendAt(2000, kNoteOn, 56, 100);   // rev1 toggled back
+    rig.sendAt(10, kNoteOn, 40, 100);   // FX1 held
+    rig.sendAt(20, kNoteOn, 47, 100);   // rev4 held
+    rig.sendAt(30, kNoteOn, 53, 100);   // FX2 toggled
+    rig.sendAt(40, kNoteOn, 56, 100);   // rev1 toggled
+    rig.sendAt(2000, kNoteOff, 40, 0);  // FX1 let go
+    rig.sendAt(2000, kNoteOn, 56, 100); // rev1 toggled back
     rig.renderTo(1024);
     for (VstInt32 index : {16, 15, 17, 12})
         EXPECT_EQ(rig.plugin->getParameter(index), 1.0f) << index;
@@ -184,10 +184,18 @@ TEST(LooperNoteButtons, OtherMessagesAndNotesChangeNothing)
     const std::vector<float> fresh = parametersOf(*rig.plugin);
     rig.host.transport().play();
     const uint8_t others[][3] = {
-        {0xb0, kHoldLoop1, 127},  {0xb0, kToggleLoop1, 127}, {0xe0, kHoldLoop1, 100},
-        {0xa0, kHoldLoop1, 100},  {0xd0, kHoldLoop1, 0},     {0xc0, kHoldLoop1, 0},
-        {0xf0, kHoldLoop1, 100},  {0xf8, kHoldLoop1, 100},   {kNoteOn, 35, 100},
-        {kNoteOn, 60, 100},       {kNoteOn, 127, 100},       {kNoteOff, kToggleLoop1, 0},
+        {0xb0, kHoldLoop1, 127},
+        {0xb0, kToggleLoop1, 127},
+        {0xe0, kHoldLoop1, 100},
+        {0xa0, kHoldLoop1, 100},
+        {0xd0, kHoldLoop1, 0},
+        {0xc0, kHoldLoop1, 0},
+        {0xf0, kHoldLoop1, 100},
+        {0xf8, kHoldLoop1, 100},
+        {kNoteOn, 35, 100},
+        {kNoteOn, 60, 100},
+        {kNoteOn, 127, 100},
+        {kNoteOff, kToggleLoop1, 0},
         {kNoteOn, kHoldLoop1 | 0x80, 100},
     };
     size_t frame = 100;
@@ -243,8 +251,8 @@ TEST(LooperNoteButtons, MalformedEventsAreDroppedOneByOne)
     VstMidiEvent good = midiEvent(kNoteOn, kHoldLoop1, 100, kFrames - 1);
     auto list = std::make_unique<EventList<6>>();
     list->numEvents = 6;
-    VstEvent* entries[] = {nullptr, asEvent(sysEx), asEvent(tooSmall),
-                           asEvent(early), asEvent(late), asEvent(good)};
+    VstEvent* entries[] = {nullptr,        asEvent(sysEx), asEvent(tooSmall),
+                           asEvent(early), asEvent(late),  asEvent(good)};
     std::copy(std::begin(entries), std::end(entries), list->events);
     rig.plugin->dispatch(effProcessEvents, 0, 0, list.get());
 
