@@ -62,7 +62,8 @@ public:
 private:
     void insert(const Note& note);
 
-    Note notes[kCapacity];
+    // Zeroed with the engine, so the audio thread's first notes take no page fault.
+    Note notes[kCapacity]{};
     int32_t count = 0;
     int32_t taken = 0;
 };
