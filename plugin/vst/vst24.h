@@ -354,6 +354,30 @@ enum VstEventTypes : VstInt32 {
     kVstSysExType = 6,
 };
 
+// A VstEvent of type kVstMidiType: one MIDI message of up to three bytes.
+struct VstMidiEvent {
+    VstInt32 type;
+    VstInt32 byteSize;
+    VstInt32 deltaFrames;
+    VstInt32 flags;
+    VstInt32 noteLength;
+    VstInt32 noteOffset;
+    char midiData[4];
+    char detune;
+    char noteOffVelocity;
+    char reserved1;
+    char reserved2;
+};
+static_assert(sizeof(VstMidiEvent) == sizeof(VstEvent));
+static_assert(offsetof(VstMidiEvent, type) == 0 && offsetof(VstMidiEvent, byteSize) == 4);
+static_assert(offsetof(VstMidiEvent, deltaFrames) == 8 && offsetof(VstMidiEvent, flags) == 12);
+static_assert(offsetof(VstMidiEvent, noteLength) == 16);
+static_assert(offsetof(VstMidiEvent, noteOffset) == 20);
+static_assert(offsetof(VstMidiEvent, midiData) == 24 && offsetof(VstMidiEvent, detune) == 28);
+static_assert(offsetof(VstMidiEvent, noteOffVelocity) == 29);
+static_assert(offsetof(VstMidiEvent, reserved1) == 30);
+static_assert(offsetof(VstMidiEvent, reserved2) == 31);
+
 // The host allocates as many event pointers as numEvents; two are declared.
 struct VstEvents {
     VstInt32 numEvents;

@@ -2,6 +2,8 @@
 
 #include "hosterror.h"
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <dlfcn.h>
 
@@ -293,6 +295,46 @@ VstIntPtr LoadedPlugin::editorClose()
 VstIntPtr LoadedPlugin::editorIdle()
 {
     return dispatch(effEditIdle);
+}
+
+namespace {
+// A VstEvents record with room for a whole list of pointers.
+struct EventList {
+    VstInt32 numEvents;
+    VstIntPtr reserved;
+    VstEvent* events[LoadedPlugin::kEventsPerList];
+};
+static_assert(offsetof(EventList, numEvents) == offsetof(VstEvents, numEvents));
+static_assert(offsetof(EventList, events) == offsetof(VstEvents, events));
+
+VstMidiEvent midiEventOf(const MidiMessage& message)
+{
+    VstMidiEvent event{};
+    event.type = kVstMidiType;
+    event.byteSize = sizeof(VstMidiEvent);
+    event.deltaFrames = message.deltaFrames;
+    event.midiData[0] = char(message.status);
+    event.midiData[1] = char(message.data1);
+    event.midiData[2] = char(message.data2);
+    return event;
+}
+} // namespace
+
+VstIntPtr LoadedPlugin::sendEvents(std::span<const MidiMessage> messages)
+{
+    VstIntPtr answer = 0;
+    while (!messages.empty()) {
+        const std::size_t count = std::min(messages.size(), kEventsPerList);
+        VstMidiEvent events[kEventsPerList];
+        EventList list{VstInt32(count), 0, {}};
+        for (std::size_t i = 0; i < count; ++i) {
+            events[i] = midiEventOf(messages[i]);
+            list.events[i] = reinterpret_cast<VstEvent*>(&events[i]);
+        }
+        answer = dispatch(effProcessEvents, 0, 0, &list);
+        messages = messages.subspan(count);
+    }
+    return answer;
 }
 
 void LoadedPlugin::process(float** inputs, float** outputs, VstInt32 frames)

@@ -11,8 +11,10 @@
 #include "vst24.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -28,6 +30,15 @@ struct TextReply {
     std::string text;        // up to the first NUL, or the whole buffer
     bool terminated = false; // a NUL was written
     std::size_t touched = 0; // one past the last byte that differs from kFill
+};
+
+// One MIDI message for the next block: the frame of the block it falls on and
+// its status and data bytes.
+struct MidiMessage {
+    VstInt32 deltaFrames = 0;
+    std::uint8_t status = 0;
+    std::uint8_t data1 = 0;
+    std::uint8_t data2 = 0;
 };
 
 struct PinReply {
@@ -115,6 +126,15 @@ public:
     VstIntPtr editorOpen(unsigned long window);
     VstIntPtr editorClose();
     VstIntPtr editorIdle();
+
+    // Events. The messages of the next block as VstMidiEvents, through
+    // effProcessEvents, as a host sends them on its audio thread just before
+    // processReplacing. Nothing is allocated: each list of up to
+    // kEventsPerList messages is built on the stack, and more messages go out
+    // in further lists. Returns the plug-in's answer to the last list; 0 and
+    // no call for no messages.
+    static constexpr std::size_t kEventsPerList = 128;
+    VstIntPtr sendEvents(std::span<const MidiMessage> messages);
 
     // Processing. process() is one host cycle: the transport makes the block's
     // time information, then processReplacing runs. The other three call
