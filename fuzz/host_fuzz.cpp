@@ -1,7 +1,8 @@
 // A host gone wrong: random sequences of dispatcher calls (any opcode, index
 // and value, with buffers of the sizes hosts give), parameters with any index
-// and float bit pattern, and blocks of 0 to 4,096 frames under random time
-// information, against the real library.
+// and float bit pattern, blocks of 0 to 4,096 frames under random time
+// information, and event lists of any shape before a block, against the real
+// library.
 #include "vst24.h"
 
 #include <dlfcn.h>
@@ -116,6 +117,42 @@ void process(AEffect& effect, Bytes& in)
                 std::abort();
 }
 
+// A list with room for as many pointers as the plug-in reads of any list, so
+// that reading past them is an overflow the sanitizer reports.
+constexpr size_t kListRoom = 512;
+constexpr size_t kMaxFilledEntries = 32;
+struct EventList {
+    VstInt32 numEvents;
+    VstIntPtr reserved;
+    VstEvent* events[kListRoom];
+};
+
+// An event list as the bytes make it: none at all, or any count over up to 32
+// entries, each null or an event of any type, size, frame and three bytes.
+void sendEvents(AEffect& effect, Bytes& in)
+{
+    static EventList list;
+    static VstMidiEvent events[kMaxFilledEntries];
+    list = EventList{};
+    const bool none = in.take<uint8_t>() % 16 == 0;
+    list.numEvents = in.take<VstInt32>();
+    const size_t filled = in.take<uint8_t>() % (kMaxFilledEntries + 1);
+    for (size_t i = 0; i < filled; ++i) {
+        const auto shape = in.take<uint8_t>();
+        if (shape % 8 == 0)
+            continue;
+        VstMidiEvent& event = events[i];
+        event = VstMidiEvent{};
+        event.type = (shape & 8) ? in.take<VstInt32>() : kVstMidiType;
+        event.byteSize = (shape & 16) ? in.take<VstInt32>() : VstInt32(sizeof(VstMidiEvent));
+        event.deltaFrames = in.take<int16_t>();
+        for (int b = 0; b < 3; ++b)
+            event.midiData[b] = char(in.take<uint8_t>());
+        list.events[i] = reinterpret_cast<VstEvent*>(&event);
+    }
+    effect.dispatcher(&effect, effProcessEvents, 0, 0, none ? nullptr : &list, 0.0f);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -126,7 +163,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Bytes in(data, size);
     effect->dispatcher(effect, effOpen, 0, 0, nullptr, 0.0f);
     for (int step = 0; step < 256 && !in.empty(); ++step) {
-        switch (in.take<uint8_t>() % 4) {
+        switch (in.take<uint8_t>() % 5) {
         case 0:
             dispatch(*effect, in);
             break;
@@ -138,7 +175,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         case 2:
             effect->getParameter(effect, in.take<VstInt32>());
             break;
+        case 3:
+            process(*effect, in);
+            break;
         default:
+            // Hosts send a block's events just before the block.
+            sendEvents(*effect, in);
             process(*effect, in);
             break;
         }

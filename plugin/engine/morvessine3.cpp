@@ -360,8 +360,10 @@ bool Morvessine3::getOutputProperties(VstInt32 index, VstPinProperties* properti
     return true;
 }
 
-VstInt32 Morvessine3::processEvents(VstEvents*)
+// Decoded now, played by the coming block at the notes' own frames.
+VstInt32 Morvessine3::processEvents(VstEvents* events)
 {
+    pendingNotes.add(events);
     return 1;
 }
 

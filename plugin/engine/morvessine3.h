@@ -12,6 +12,7 @@
 #include "crossfade.h"
 #include "iir.h"
 #include "loopeffects.h"
+#include "noteinput.h"
 #include "parameters.h"
 #include "relaxed.h"
 #include "ringkeeper.h"
@@ -93,6 +94,7 @@ public:
     bool canParameterBeAutomated(VstInt32 index) override;
     bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
     bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override;
+    // Audio thread, real-time: the notes of the coming block.
     VstInt32 processEvents(VstEvents* events) override;
     bool getEffectName(char* name) override;
     bool getVendorString(char* text) override;
@@ -143,7 +145,12 @@ private:
     bool processVstTimeInfo();
     void sequencerPlay();
 
+    // Notes (audio thread).
+    void playNotesBefore(VstInt32 end);
+    void playNote(const notes::Note& note);
+
     // Render.
+    void renderBlock(float** inputs, float** outputs, VstInt32 frames);
     void processStupidHost(float** inputs, float** outputs, VstInt32 frames);
     void renderFrames(const LoopBuffers& buffers, float** inputs, float** outputs, VstInt32 frames);
     struct BlockStart {
@@ -205,6 +212,7 @@ private:
     bool reversePlay = false;
     int32_t playDirection = 1;
     LoopRequest loopRequest;
+    notes::NoteQueue pendingNotes; // the audio thread's own
     int32_t holdIndex = 0;
     bool passToggle = false;
     tbiquad hipassState{};

@@ -119,20 +119,56 @@ void Morvessine3::processStupidHost(float** inputs, float** outputs, VstInt32 fr
 
 void Morvessine3::processReplacing(float** inputs, float** outputs, VstInt32 frames)
 {
-    if (!inputs || !outputs || !inputs[0] || !inputs[1] || !outputs[0] || !outputs[1]) return;
     if (frames < 0) frames = 0;
+    pendingNotes.startBlock(frames);
+    renderBlock(inputs, outputs, frames);
+    // The notes sent for this block are done with, played or not.
+    pendingNotes.clear();
+}
+
+// Without a beat grid to place them on, the notes switch the buttons at the
+// block's start, in their order.
+void Morvessine3::renderBlock(float** inputs, float** outputs, VstInt32 frames)
+{
+    if (!inputs || !outputs || !inputs[0] || !inputs[1] || !outputs[0] || !outputs[1]) return;
     audioThread.store(pthread_self(), std::memory_order_relaxed);
     const LoopBuffers* owned = buffers.load(std::memory_order_acquire);
     if (!owned || !processVstTimeInfo()) {
         gridRunning = false;
+        playNotesBefore(frames);
         processStupidHost(inputs, outputs, frames);
         return;
     }
-    if (hostPlaying)
+    if (hostPlaying) {
         renderFrames(*owned, inputs, outputs, frames);
-    else
+    } else {
+        playNotesBefore(frames);
         copyThrough(inputs, outputs, frames);
+    }
     if (sharedBlock) scope.processOscilloscope(*sharedBlock, outputs, frames);
+}
+
+// A note changes its button as the host or the editor would, but it is the
+// musician's playing, not an edit to record: the host is not told.
+void Morvessine3::playNotesBefore(VstInt32 end)
+{
+    while (const notes::Note* note = pendingNotes.takeBefore(end))
+        playNote(*note);
+}
+
+void Morvessine3::playNote(const notes::Note& note)
+{
+    switch (note.action) {
+    case notes::Action::Press:
+        setParameter(note.parameter, 1.0f);
+        break;
+    case notes::Action::Release:
+        setParameter(note.parameter, 0.0f);
+        break;
+    case notes::Action::Toggle:
+        setParameter(note.parameter, parameters::isOn(getParameter(note.parameter)) ? 0.0f : 1.0f);
+        break;
+    }
 }
 
 // Hosts round their musical position (Ardour to 1/1920 beat, others by the
@@ -214,9 +250,10 @@ void Morvessine3::processGridEvents(int64_t phase, double beat)
 }
 
 // The grid is only looked at on the frames where something can happen: the
-// block's first frame and every beat boundary. The loop fields and pending
-// flags the parameter side changes are read there too, so a change made in the
-// middle of a block is heard from the next event on.
+// block's first frame, every beat boundary and every note's frame, where the
+// note is played first. The loop fields and pending flags the parameter side
+// changes are read there too, so a change made in the middle of a block is
+// heard from the next event on.
 void Morvessine3::renderFrames(const LoopBuffers& b, float** inputs, float** outputs,
                                VstInt32 frames)
 {
@@ -242,9 +279,11 @@ void Morvessine3::renderFrames(const LoopBuffers& b, float** inputs, float** out
         const int64_t beatIndex = grid.beatAt(pos);
         const int64_t phase = pos - grid.boundary(beatIndex);
         const int64_t toNext = grid.boundary(beatIndex + 1) - pos;
-        const auto runEnd = VstInt32(std::min<int64_t>(frames, i + toNext));
         writeRing(b, inputs, i, 1);
+        playNotesBefore(i + 1);
         processGridEvents(phase, beat);
+        const auto runEnd =
+            VstInt32(std::min<int64_t>(pendingNotes.nextFrame(frames), i + toNext));
         writeRing(b, inputs, i + 1, runEnd - i - 1);
         if (loopPlaying)
             playLoop(b, inputs, outputs, i, runEnd, barLength);

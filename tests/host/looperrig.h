@@ -12,6 +12,8 @@
 #include <cstdlib>
 #include <functional>
 #include <memory>
+#include <utility>
+#include <vector>
 
 namespace looperrig {
 
@@ -60,8 +62,21 @@ public:
     }
     void processBlock(VstInt32 frames)
     {
+        std::vector<hostcore::MidiMessage> messages;
+        for (const auto& [frame, message] : scheduled)
+            if (frame >= done && frame < done + size_t(frames)) {
+                messages.push_back(message);
+                messages.back().deltaFrames = VstInt32(frame - done);
+            }
+        plugin->sendEvents(messages);
         plugin->process(input.pointersAt(done), output.pointersAt(done), frames);
         done += size_t(frames);
+    }
+
+    // A MIDI message for input frame `frame`, sent with the block that holds it.
+    void sendAt(size_t frame, uint8_t status, uint8_t data1, uint8_t data2)
+    {
+        scheduled.push_back({frame, {0, status, data1, data2}});
     }
 
     int64_t source(size_t frame) const
@@ -102,6 +117,7 @@ public:
     hostcore::PlanarBuffer output;
     VstInt32 blockSize;
     size_t done = 0;
+    std::vector<std::pair<size_t, hostcore::MidiMessage>> scheduled;
 };
 
 } // namespace looperrig

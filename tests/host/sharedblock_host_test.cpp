@@ -133,6 +133,22 @@ TEST(SharedBlockThroughHost, ParameterValueAndTextAtTheirOffsets)
     EXPECT_EQ(reader.block->parameters[0].value, 1.0f);
 }
 
+// The editor shows what the notes hold down, as it shows what the host sets.
+TEST(SharedBlockThroughHost, AHeldNoteShowsItsLoopOnUntilLetGo)
+{
+    LooperRig rig(1024);
+    BlockReader reader(heldInstance(0));
+    ASSERT_NE(reader.block, nullptr);
+    rig.sendAt(100, 0x90, 37, 100); // Loop2
+    rig.sendAt(700, 0x80, 37, 0);
+    rig.renderTo(512);
+    EXPECT_EQ(reader.block->parameters[1].value, 1.0f);
+    EXPECT_STREQ(reader.block->parameters[1].text, "ON");
+    rig.renderTo(1024);
+    EXPECT_EQ(reader.block->parameters[1].value, 0.0f);
+    EXPECT_STREQ(reader.block->parameters[1].text, "OFF");
+}
+
 TEST(SharedBlockThroughHost, NonFiniteValuesLeaveTheBlockAlone)
 {
     LooperRig rig(1);

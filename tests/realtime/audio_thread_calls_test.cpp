@@ -1,6 +1,7 @@
 // What the audio thread calls: nothing that allocates, locks, sleeps or enters
 // the kernel, over two seconds of blocks paced in real time with every parameter
-// automated on that thread between them, with the editor open (its UI up, its
+// automated on that thread between them and notes playing every button in the
+// blocks, with the editor open (its UI up, its
 // poll sending the changes on) and with it closed. The hooks count what the
 // thread calls inside the plug-in's entries, the host's callback included; the
 // pacing between blocks is the test's own and is not counted.
@@ -14,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <cstdlib>
 #include <sstream>
@@ -42,8 +44,25 @@ void automate(hostcore::LoadedPlugin& plugin, uint32_t block)
     }
 }
 
-// What the audio thread called while the measured blocks were automated and
-// processed.
+constexpr uint32_t kNotesPerBlock = 4;
+
+// The notes of block `block`, spread over it in frame order: each of the
+// twenty-four notes in turn, pressed in one round and let go in the next, so
+// buttons are held, let go and toggled.
+std::array<hostcore::MidiMessage, kNotesPerBlock> notesFor(uint32_t block)
+{
+    std::array<hostcore::MidiMessage, kNotesPerBlock> notes{};
+    for (uint32_t k = 0; k < kNotesPerBlock; ++k) {
+        const uint32_t step = block * kNotesPerBlock + k;
+        const bool press = step / 24 % 2 == 0;
+        notes[k] = {VstInt32(k * kBlock / kNotesPerBlock + step % 7), uint8_t(press ? 0x90 : 0x80),
+                    uint8_t(36 + step % 24), 100};
+    }
+    return notes;
+}
+
+// What the audio thread called while the measured blocks were automated, given
+// their notes and processed.
 callcounter::Counts playOnAnAudioThread(hostcore::LoadedPlugin& plugin)
 {
     std::thread audio([&] {
@@ -59,6 +78,7 @@ callcounter::Counts playOnAnAudioThread(hostcore::LoadedPlugin& plugin)
             {
                 callcounter::Counting counting;
                 automate(plugin, block);
+                plugin.sendEvents(notesFor(block));
                 plugin.process(input.pointersAt(0), output.pointersAt(0), kBlock);
             }
             next += period;
