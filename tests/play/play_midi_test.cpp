@@ -84,7 +84,8 @@ std::string press(double on, double off, int note, bool toggled, bool velocityZe
 
 std::string notesFor(const SwitchCase& c)
 {
-    const int note = kHoldNotes[static_cast<int>(c.kind)] + c.loop + (c.toggled ? kToggleOffset : 0);
+    const int note =
+        kHoldNotes[static_cast<int>(c.kind)] + c.loop + (c.toggled ? kToggleOffset : 0);
     const std::string heading = "# " + c.name + "\n";
     if (c.kind == Kind::Loop)
         return heading + press(kLoopOn, kLoopOff, note, c.toggled, c.releasedByVelocityZero);
@@ -143,11 +144,11 @@ TEST_P(PlayMidi, TheSwitchLandsWhereTheLoopersRulesPutIt)
     const Audio input = distinctFrames(2, static_cast<std::size_t>(2 * songFrames), kRate);
     writeWav(folder.file("in.wav"), input);
     folder.writeText("notes.txt", notesFor(c));
-    const ProgramRun run = runPlay(
-        {"--no-editor", "--audio", "none", "--input", "in.wav", "--tempo", "400", "--seconds",
-         std::to_string(kSongBeats * 60.0 / kTempo), "--midi-file", "notes.txt", "--output",
-         "out.wav"},
-        folder.path());
+    const ProgramRun run =
+        runPlay({"--no-editor", "--audio", "none", "--input", "in.wav", "--tempo", "400",
+                 "--seconds", std::to_string(kSongBeats * 60.0 / kTempo), "--midi-file",
+                 "notes.txt", "--output", "out.wav"},
+                folder.path());
     ASSERT_EQ(run.exitCode, 0) << run.err;
     const Audio output = readAudio(folder.file("out.wav"));
     ASSERT_GE(static_cast<long long>(output.frames()), songFrames);
@@ -186,8 +187,8 @@ std::vector<SwitchCase> everySwitch()
     for (const Kind kind : {Kind::Loop, Kind::Fx, Kind::Reverse})
         for (int loop = 0; loop < 4; ++loop)
             for (const bool toggled : {false, true})
-                cases.push_back({"Loop" + std::to_string(loop + 1) +
-                                     kinds[static_cast<int>(kind)] + (toggled ? "Toggled" : "Held"),
+                cases.push_back({"Loop" + std::to_string(loop + 1) + kinds[static_cast<int>(kind)] +
+                                     (toggled ? "Toggled" : "Held"),
                                  kind, loop, toggled});
     cases.push_back({"Loop2ReleasedByVelocityZero", Kind::Loop, 1, false, true});
     return cases;

@@ -52,13 +52,13 @@ TEST_P(NotesFileGoodLine, GivesOneNote)
 
 INSTANTIATE_TEST_SUITE_P(
     Lines, NotesFileGoodLine,
-    testing::Values(GoodLine{"4.5 on 36", 4.5, NotesFile::kNoteOn, 36, NotesFile::kDefaultOnVelocity},
-                    GoodLine{"4.5 off 36", 4.5, NotesFile::kNoteOff, 36,
-                             NotesFile::kDefaultOffVelocity},
-                    GoodLine{"0 on 0 0", 0.0, NotesFile::kNoteOn, 0, 0},
-                    GoodLine{"  12   off 127 127  # the last", 12.0, NotesFile::kNoteOff, 127, 127},
-                    GoodLine{"7.25\ton\t48\t90\r", 7.25, NotesFile::kNoteOn, 48, 90},
-                    GoodLine{"10000000 on 59 1", NotesFile::kMaxBeat, NotesFile::kNoteOn, 59, 1}));
+    testing::Values(
+        GoodLine{"4.5 on 36", 4.5, NotesFile::kNoteOn, 36, NotesFile::kDefaultOnVelocity},
+        GoodLine{"4.5 off 36", 4.5, NotesFile::kNoteOff, 36, NotesFile::kDefaultOffVelocity},
+        GoodLine{"0 on 0 0", 0.0, NotesFile::kNoteOn, 0, 0},
+        GoodLine{"  12   off 127 127  # the last", 12.0, NotesFile::kNoteOff, 127, 127},
+        GoodLine{"7.25\ton\t48\t90\r", 7.25, NotesFile::kNoteOn, 48, 90},
+        GoodLine{"10000000 on 59 1", NotesFile::kMaxBeat, NotesFile::kNoteOn, 59, 1}));
 
 struct BadLine {
     std::string line;
@@ -82,16 +82,14 @@ TEST_P(NotesFileBadLine, IsOneDiagnosticNamingFileAndLine)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, NotesFileBadLine,
-                         testing::Values(BadLine{"4.5 on", "4.5 on"},
-                                         BadLine{"4.5 on 36 100 1", "4.5 on 36 100 1"},
-                                         BadLine{"-1 on 36", "-1"}, BadLine{"x on 36", "x"},
-                                         BadLine{"nan on 36", "nan"},
-                                         BadLine{"10000001 on 36", "10000001"},
-                                         BadLine{"4 of 36", "of"}, BadLine{"4 ON 36", "ON"},
-                                         BadLine{"4 on 128", "128"}, BadLine{"4 on 36.5", "36.5"},
-                                         BadLine{"4 on 36 128", "128"},
-                                         BadLine{"4 off 36 -1", "-1"}));
+INSTANTIATE_TEST_SUITE_P(
+    Lines, NotesFileBadLine,
+    testing::Values(BadLine{"4.5 on", "4.5 on"}, BadLine{"4.5 on 36 100 1", "4.5 on 36 100 1"},
+                    BadLine{"-1 on 36", "-1"}, BadLine{"x on 36", "x"}, BadLine{"nan on 36", "nan"},
+                    BadLine{"10000001 on 36", "10000001"}, BadLine{"4 of 36", "of"},
+                    BadLine{"4 ON 36", "ON"}, BadLine{"4 on 128", "128"},
+                    BadLine{"4 on 36.5", "36.5"}, BadLine{"4 on 36 128", "128"},
+                    BadLine{"4 off 36 -1", "-1"}));
 
 TEST(NotesFile, NotesComeInBeatOrderAndInFileOrderOnOneBeat)
 {
@@ -142,8 +140,8 @@ TEST_P(NotesFileGrid, ABeatFallsOnTheFirstFrameThatReachesIt)
 }
 
 INSTANTIATE_TEST_SUITE_P(Grids, NotesFileGrid,
-                         testing::Values(Grid{120.0, 44100}, Grid{130.0, 44100},
-                                         Grid{400.0, 8000}, Grid{97.3, 48000}));
+                         testing::Values(Grid{120.0, 44100}, Grid{130.0, 44100}, Grid{400.0, 8000},
+                                         Grid{97.3, 48000}));
 
 NoteEvent noteOn(int note)
 {
@@ -195,9 +193,9 @@ TEST(NoteFeed, NotesBeyondABlocksShareWaitForTheNextAtItsFirstFrame)
 TEST(NoteFeed, LiveNotesKeepTheirSpacingOneBlockLate)
 {
     constexpr int kRate = 48000;
-    constexpr std::int32_t kBlock = 480;               // 10 ms
-    constexpr std::int64_t kBlockTime = 10'000'000;    // ns
-    constexpr std::int64_t kStart = 5'000'000'000;     // the first block's render
+    constexpr std::int32_t kBlock = 480;            // 10 ms
+    constexpr std::int64_t kBlockTime = 10'000'000; // ns
+    constexpr std::int64_t kStart = 5'000'000'000;  // the first block's render
     NoteRing ring(16);
     NoteFeed feed({{3 * kBlock + 200, noteOn(60)}}, &ring, kRate, kBlock);
 

@@ -42,8 +42,7 @@ AudioThread::AudioThread(hostcore::LoadedPlugin& plugin, const Song& song, Frame
                          BlockSink* sound, std::int32_t blockFrames, std::uint64_t blockLimit,
                          std::atomic<std::int64_t>& songFrame, NoteFeed* notes)
     : plugin_(plugin), song_(song), ring_(ring), sound_(sound), notes_(notes),
-      blockFrames_(blockFrames),
-      blockLimit_(blockLimit), clock_(song.sampleRate, blockFrames),
+      blockFrames_(blockFrames), blockLimit_(blockLimit), clock_(song.sampleRate, blockFrames),
       inputs_(pinsFor(plugin.effect().numInputs), static_cast<std::size_t>(blockFrames)),
       outputs_(pinsFor(plugin.effect().numOutputs), static_cast<std::size_t>(blockFrames)),
       inputPointers_(pointersTo(inputs_)), outputPointers_(pointersTo(outputs_)),

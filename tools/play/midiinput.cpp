@@ -80,10 +80,9 @@ void AlsaMidiInput::createPort()
 {
     if (const int error = snd_seq_set_client_name(sequencer_, kClientName); error < 0)
         fail("name the sequencer client", error);
-    port_ = snd_seq_create_simple_port(sequencer_, kPortName,
-                                       SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
-                                       SND_SEQ_PORT_TYPE_MIDI_GENERIC |
-                                           SND_SEQ_PORT_TYPE_APPLICATION);
+    port_ = snd_seq_create_simple_port(
+        sequencer_, kPortName, SND_SEQ_PORT_CAP_WRITE | SND_SEQ_PORT_CAP_SUBS_WRITE,
+        SND_SEQ_PORT_TYPE_MIDI_GENERIC | SND_SEQ_PORT_TYPE_APPLICATION);
     if (port_ < 0) fail("create the sequencer port", port_);
 }
 

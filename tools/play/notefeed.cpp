@@ -23,8 +23,7 @@ NoteFeed::NoteFeed(std::vector<ScheduledNote> scheduled, NoteRing* live, int sam
 {
 }
 
-std::span<const hostcore::MidiMessage> NoteFeed::forBlock(std::int64_t firstFrame,
-                                                          std::int64_t now)
+std::span<const hostcore::MidiMessage> NoteFeed::forBlock(std::int64_t firstFrame, std::int64_t now)
 {
     const std::size_t fileNotes = takeScheduled(firstFrame);
     const std::size_t portNotes = takeLive(now);
@@ -32,9 +31,8 @@ std::span<const hostcore::MidiMessage> NoteFeed::forBlock(std::int64_t firstFram
     const auto byOffset = [](const hostcore::MidiMessage& a, const hostcore::MidiMessage& b) {
         return a.deltaFrames < b.deltaFrames;
     };
-    const auto end = std::merge(fromFile_.begin(), fromFile_.begin() + fileNotes,
-                                fromPort_.begin(), fromPort_.begin() + portNotes,
-                                merged_.begin(), byOffset);
+    const auto end = std::merge(fromFile_.begin(), fromFile_.begin() + fileNotes, fromPort_.begin(),
+                                fromPort_.begin() + portNotes, merged_.begin(), byOffset);
     return {merged_.data(), static_cast<std::size_t>(end - merged_.begin())};
 }
 
@@ -46,8 +44,8 @@ std::size_t NoteFeed::takeScheduled(std::int64_t firstFrame)
     for (; nextScheduled_ < scheduled_.size() && count < kNotesPerBlock; ++nextScheduled_) {
         const ScheduledNote& note = scheduled_[nextScheduled_];
         if (note.frame >= end) break;
-        fromFile_[count++] = messageAt(std::max<std::int64_t>(note.frame - firstFrame, 0),
-                                       note.event);
+        fromFile_[count++] =
+            messageAt(std::max<std::int64_t>(note.frame - firstFrame, 0), note.event);
     }
     return count;
 }

@@ -75,10 +75,10 @@ std::optional<TimedNote> noteIn(const std::string& line)
     note.event.status = statusIn(fields[1]);
     note.event.note = dataByteIn("note", fields[2]);
     const bool on = note.event.status == NotesFile::kNoteOn;
-    note.event.velocity =
-        fields.size() == 4 ? dataByteIn("velocity", fields[3])
-                           : static_cast<std::uint8_t>(on ? NotesFile::kDefaultOnVelocity
-                                                          : NotesFile::kDefaultOffVelocity);
+    note.event.velocity = fields.size() == 4
+                              ? dataByteIn("velocity", fields[3])
+                              : static_cast<std::uint8_t>(on ? NotesFile::kDefaultOnVelocity
+                                                             : NotesFile::kDefaultOffVelocity);
     return note;
 }
 
@@ -93,8 +93,8 @@ std::vector<TimedNote> parseNotes(std::istream& text, const std::string& name)
         try {
             if (const auto note = noteIn(line)) notes.push_back(*note);
         } catch (const LineError& error) {
-            throw pl3render::UsageError("notes file '" + name + "' line " +
-                                        std::to_string(number) + ": " + error.message);
+            throw pl3render::UsageError("notes file '" + name + "' line " + std::to_string(number) +
+                                        ": " + error.message);
         }
     }
     std::stable_sort(notes.begin(), notes.end(),

@@ -1,8 +1,8 @@
 #include "playoptions.h"
 
+#include "midiinput.h"
 #include "numbers.h"
 #include "rendererror.h"
-#include "midiinput.h"
 #include "soundoutput.h"
 
 #include <functional>

@@ -34,8 +34,8 @@ struct PlayOptions {
     std::string eventsFile;  // empty: no events file
     std::string audioDevice; // kNoAudio: pace by the clock alone
     bool editor = true;
-    bool midiPort = false;  // an ALSA sequencer port for live notes
-    std::string midiFile;   // empty: no notes file
+    bool midiPort = false; // an ALSA sequencer port for live notes
+    std::string midiFile;  // empty: no notes file
 
     bool limited() const { return seconds > 0.0; }
     bool audible() const { return audioDevice != kNoAudio; }

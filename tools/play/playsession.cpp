@@ -42,7 +42,8 @@ void reapEndedChildren()
 PlaySession::PlaySession(const PlayOptions& options, SignalPipe& signals, std::FILE* out,
                          std::FILE* err)
     : options_(options), signals_(signals), out_(out), err_(err), window_(windowFor(options)),
-      song_(loadSong(options)), notes_(openNotes()), sound_(openSound()), events_(eventLogFor(options)),
+      song_(loadSong(options)), notes_(openNotes()), sound_(openSound()),
+      events_(eventLogFor(options)),
       ring_(AudioThread::kFileChannels,
             static_cast<std::size_t>(kRingSeconds) * static_cast<std::size_t>(song_.sampleRate)),
       writer_(options.output, song_.sampleRate, ring_), plugin_(startPlugin())
@@ -59,8 +60,8 @@ std::unique_ptr<NoteFeed> PlaySession::openNotes()
     if (!options_.takesNotes()) return nullptr;
     std::vector<ScheduledNote> scheduled;
     if (!options_.midiFile.empty())
-        scheduled = scheduleNotes(readNotesFile(options_.midiFile), options_.tempo,
-                                  song_.sampleRate);
+        scheduled =
+            scheduleNotes(readNotesFile(options_.midiFile), options_.tempo, song_.sampleRate);
     if constexpr (kMidiInputBuiltIn) {
         if (options_.midiPort) {
             liveNotes_ = std::make_unique<NoteRing>(kLiveNotes);

@@ -32,9 +32,9 @@ public:
     static constexpr std::size_t kLiveNotes = 1024;
 
     // Opens the display, makes or reads the song, reads the notes file, opens the MIDI port,
-    // the sound device, the events file and the temporary output file, loads the plug-in and starts its host session, all before
-    // any audio runs. Throws pl3render::RenderError, pl3render::UsageError or
-    // hostcore::HostError; nothing it made stays behind when it does.
+    // the sound device, the events file and the temporary output file, loads the plug-in and starts
+    // its host session, all before any audio runs. Throws pl3render::RenderError,
+    // pl3render::UsageError or hostcore::HostError; nothing it made stays behind when it does.
     PlaySession(const PlayOptions& options, SignalPipe& signals, std::FILE* out, std::FILE* err);
     ~PlaySession();
     PlaySession(const PlaySession&) = delete;
