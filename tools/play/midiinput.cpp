@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <thread>
 #include <vector>
 
@@ -36,7 +37,7 @@ public:
 
 private:
     void createPort();
-    void read();
+    void readNotes();
     void drain();
     void hand(const snd_seq_event_t& event);
 
@@ -57,14 +58,15 @@ AlsaMidiInput::AlsaMidiInput(NoteRing& ring) : ring_(ring)
         fail("open the ALSA sequencer", error);
     try {
         createPort();
+        stop_ = eventfd(0, EFD_CLOEXEC);
+        if (stop_ < 0) fail("make the reader's wake-up descriptor", -errno);
     } catch (...) {
         snd_seq_close(sequencer_);
         throw;
     }
-    stop_ = eventfd(0, EFD_CLOEXEC);
     // The thread inherits the blocked signals: they all go to the main loop.
     pl3render::DeferredInterrupts deferred;
-    reader_ = std::thread([this] { read(); });
+    reader_ = std::thread([this] { readNotes(); });
 }
 
 AlsaMidiInput::~AlsaMidiInput()
@@ -92,7 +94,7 @@ std::string AlsaMidiInput::address() const
 }
 
 // Waits on the sequencer and the stop descriptor together.
-void AlsaMidiInput::read()
+void AlsaMidiInput::readNotes()
 {
     const int count = snd_seq_poll_descriptors_count(sequencer_, POLLIN);
     std::vector<pollfd> watched(static_cast<std::size_t>(count) + 1);
