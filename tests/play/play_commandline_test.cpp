@@ -1,5 +1,6 @@
 // What the program says when it cannot play: one line, the status that tells a wrong command
 // line (2) from a failure (1), and nothing left behind.
+#include "midiinput.h"
 #include "playprogram.h"
 
 #include <gtest/gtest.h>
@@ -53,7 +54,7 @@ TEST(PlayCommandLine, HelpNamesEveryOption)
     for (const char* option :
          {"--plugin PATH", "--input FILE", "--output FILE", "--tempo BPM", "--rate HZ",
           "--block FRAMES", "--seconds S", "--geometry +X+Y", "--events FILE", "--audio DEVICE",
-          "--no-editor", "--help", "pravolindel3-play.wav"})
+          "--no-editor", "--midi-port", "--midi-file FILE", "--help", "pravolindel3-play.wav"})
         EXPECT_NE(run.out.find(option), std::string::npos) << option;
     EXPECT_TRUE(folder.entries().empty());
 }
@@ -66,6 +67,41 @@ TEST(PlayCommandLine, AMissingInputFileIsOneLineAndStatus1)
     EXPECT_EQ(run.exitCode, 1);
     expectOneLineAndNothingLeft(run, folder, {});
     EXPECT_NE(run.err.find("absent.wav"), std::string::npos) << run.err;
+}
+
+// A malformed notes file is a wrong command line: one line naming the file and the line.
+TEST(PlayCommandLine, AMalformedNotesFileIsOneLineNamingItsLineAndStatus2)
+{
+    ScratchFolder folder;
+    folder.writeText("notes.txt", "# loop 1\n4.5 on 36\n6 of 36\n");
+    const ProgramRun run =
+        runPlay({"--no-editor", "--audio", "none", "--midi-file", "notes.txt"}, folder.path());
+    EXPECT_EQ(run.exitCode, 2);
+    expectOneLineAndNothingLeft(run, folder, {"notes.txt"});
+    EXPECT_EQ(run.err,
+              "pravolindel3-play: notes file 'notes.txt' line 3: 'of' is neither on nor off\n");
+}
+
+TEST(PlayCommandLine, AMissingNotesFileIsOneLineAndStatus1)
+{
+    ScratchFolder folder;
+    const ProgramRun run =
+        runPlay({"--no-editor", "--audio", "none", "--midi-file", "absent.txt"}, folder.path());
+    EXPECT_EQ(run.exitCode, 1);
+    expectOneLineAndNothingLeft(run, folder, {});
+    EXPECT_NE(run.err.find("absent.txt"), std::string::npos) << run.err;
+}
+
+// Where there is a sequencer the port opens; this checks the answer where there is none.
+TEST(PlayCommandLine, AMidiPortWithoutASequencerIsOneLine)
+{
+    if (access("/dev/snd/seq", F_OK) == 0) GTEST_SKIP() << "this machine has a sequencer";
+    ScratchFolder folder;
+    const ProgramRun run =
+        runPlay({"--no-editor", "--audio", "none", "--seconds", "1", "--midi-port"}, folder.path());
+    EXPECT_EQ(run.exitCode, pl3play::kMidiInputBuiltIn ? 1 : 2);
+    expectOneLineAndNothingLeft(run, folder, {});
+    EXPECT_NE(run.err.find("--midi-port"), std::string::npos) << run.err;
 }
 
 TEST(PlayCommandLine, AnOutputThatCannotBeWrittenIsOneLineAndStatus1)

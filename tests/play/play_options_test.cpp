@@ -1,4 +1,5 @@
 // The play tool's command line, parsed in the test process.
+#include "midiinput.h"
 #include "playoptions.h"
 #include "rendererror.h"
 #include "soundoutput.h"
@@ -26,6 +27,7 @@ TEST(PlayOptions, DefaultsAreASessionWithTheEditorAtTheUsualSettings)
     EXPECT_EQ(o.windowY, 100);
     EXPECT_EQ(o.eventsFile, "");
     EXPECT_TRUE(o.editor);
+    EXPECT_FALSE(o.takesNotes());
     EXPECT_EQ(o.audioDevice, pl3play::kSoundOutputBuiltIn ? "default" : "none");
 }
 
@@ -102,6 +104,26 @@ TEST(PlayOptions, AnAudioDeviceNeedsSoundOutputBuiltIn)
         EXPECT_THROW(parsePlayOptions({"--audio", "hw:1,0"}), pl3render::UsageError);
     }
     EXPECT_EQ(parsePlayOptions({"--audio", "none"}).audioDevice, "none");
+}
+
+TEST(PlayOptions, ANotesFileIsTakenAsItIsNamed)
+{
+    const PlayOptions o = parsePlayOptions({"--midi-file=n.txt"});
+    EXPECT_EQ(o.midiFile, "n.txt");
+    EXPECT_FALSE(o.midiPort);
+    EXPECT_TRUE(o.takesNotes());
+    EXPECT_THROW(parsePlayOptions({"--midi-file"}), pl3render::UsageError);
+}
+
+TEST(PlayOptions, AMidiPortNeedsMidiInputBuiltIn)
+{
+    if (pl3play::kMidiInputBuiltIn) {
+        const PlayOptions o = parsePlayOptions({"--midi-port"});
+        EXPECT_TRUE(o.midiPort);
+        EXPECT_TRUE(o.takesNotes());
+    } else {
+        EXPECT_THROW(parsePlayOptions({"--midi-port"}), pl3render::UsageError);
+    }
 }
 
 } // namespace

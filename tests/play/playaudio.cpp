@@ -50,13 +50,18 @@ Audio readAudio(const std::string& path)
     return audio;
 }
 
+bool sameFrame(const Audio& output, std::size_t f, const Audio& input, std::size_t source)
+{
+    for (std::size_t c = 0; c < output.channels.size(); ++c)
+        if (output.channels[c][f] != input.channels[std::min(c, input.channels.size() - 1)][source])
+            return false;
+    return true;
+}
+
 std::size_t firstFrameNotLooped(const Audio& output, const Audio& input)
 {
     for (std::size_t f = 0; f < output.frames(); ++f)
-        for (std::size_t c = 0; c < output.channels.size(); ++c) {
-            const auto& source = input.channels[std::min(c, input.channels.size() - 1)];
-            if (output.channels[c][f] != source[f % input.frames()]) return f;
-        }
+        if (!sameFrame(output, f, input, f % input.frames())) return f;
     return output.frames();
 }
 

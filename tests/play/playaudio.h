@@ -23,6 +23,10 @@ void writeWav(const std::string& path, const Audio& audio);
 // An empty Audio if the file cannot be read.
 Audio readAudio(const std::string& path);
 
+// Whether output frame `f` is input frame `source` in every channel of the output (a mono
+// input stands for both).
+bool sameFrame(const Audio& output, std::size_t f, const Audio& input, std::size_t source);
+
 // The first frame i at which `output` is not input frame i mod length, in every channel of
 // the output (a mono input stands for both); output.frames() if there is none.
 std::size_t firstFrameNotLooped(const Audio& output, const Audio& input);

@@ -40,9 +40,9 @@ std::vector<float*> pointersTo(hostcore::PlanarBuffer& buffer)
 
 AudioThread::AudioThread(hostcore::LoadedPlugin& plugin, const Song& song, FrameRing& ring,
                          BlockSink* sound, std::int32_t blockFrames, std::uint64_t blockLimit,
-                         std::atomic<std::int64_t>& songFrame)
-    : plugin_(plugin), song_(song), ring_(ring), sound_(sound), blockFrames_(blockFrames),
-      blockLimit_(blockLimit), clock_(song.sampleRate, blockFrames),
+                         std::atomic<std::int64_t>& songFrame, NoteFeed* notes)
+    : plugin_(plugin), song_(song), ring_(ring), sound_(sound), notes_(notes),
+      blockFrames_(blockFrames), blockLimit_(blockLimit), clock_(song.sampleRate, blockFrames),
       inputs_(pinsFor(plugin.effect().numInputs), static_cast<std::size_t>(blockFrames)),
       outputs_(pinsFor(plugin.effect().numOutputs), static_cast<std::size_t>(blockFrames)),
       inputPointers_(pointersTo(inputs_)), outputPointers_(pointersTo(outputs_)),
@@ -89,6 +89,7 @@ void AudioThread::renderBlock(std::int64_t frame)
 {
     songFrame_.store(frame);
     loadInput(frame);
+    if (notes_) plugin_.sendEvents(notes_->forBlock(frame, BlockClock::now()));
     plugin_.process(inputPointers_.data(), outputPointers_.data(), blockFrames_);
     interleaveOutput();
 }

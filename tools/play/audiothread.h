@@ -10,6 +10,7 @@
 #include "blocksink.h"
 #include "framering.h"
 #include "loadedplugin.h"
+#include "notefeed.h"
 #include "song.h"
 
 #include <atomic>
@@ -25,10 +26,11 @@ public:
 
     // `blockLimit` 0 runs until stop(). The plug-in's session must be started, and its
     // transport set, before start(); `sound` may be null. The song frame of the block in
-    // progress (its first frame) is published in `songFrame`.
+    // progress (its first frame) is published in `songFrame`. `notes`, if there are any, go
+    // to the plug-in before each block is processed; once started, only the thread uses the feed.
     AudioThread(hostcore::LoadedPlugin& plugin, const Song& song, FrameRing& ring, BlockSink* sound,
                 std::int32_t blockFrames, std::uint64_t blockLimit,
-                std::atomic<std::int64_t>& songFrame);
+                std::atomic<std::int64_t>& songFrame, NoteFeed* notes = nullptr);
     ~AudioThread();
     AudioThread(const AudioThread&) = delete;
     AudioThread& operator=(const AudioThread&) = delete;
@@ -53,6 +55,7 @@ private:
     const Song& song_;
     FrameRing& ring_;
     BlockSink* sound_;
+    NoteFeed* notes_;
     std::int32_t blockFrames_;
     std::uint64_t blockLimit_;
     BlockClock clock_;

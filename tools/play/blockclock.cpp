@@ -8,14 +8,14 @@ namespace {
 
 constexpr std::int64_t kNanosecondsPerSecond = 1'000'000'000;
 
-std::int64_t nanosecondsNow()
-{
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * kNanosecondsPerSecond + now.tv_nsec;
-}
-
 } // namespace
+
+std::int64_t BlockClock::now()
+{
+    timespec time{};
+    clock_gettime(CLOCK_MONOTONIC, &time);
+    return time.tv_sec * kNanosecondsPerSecond + time.tv_nsec;
+}
 
 BlockClock::BlockClock(int sampleRate, std::int32_t blockFrames)
     : rate_(static_cast<std::uint64_t>(sampleRate)),
@@ -25,7 +25,7 @@ BlockClock::BlockClock(int sampleRate, std::int32_t blockFrames)
 
 void BlockClock::start()
 {
-    startNanoseconds_ = nanosecondsNow();
+    startNanoseconds_ = now();
 }
 
 // Whole seconds and the remainder apart: frames × 10⁹ alone would overflow within days.

@@ -11,6 +11,9 @@ class BlockClock {
 public:
     BlockClock(int sampleRate, std::int32_t blockFrames);
 
+    // Real-time: nanoseconds on the monotonic clock.
+    static std::int64_t now();
+
     // Now is the start of block 0.
     void start();
     // Real-time: sleeps until `blocks` blocks have had their time (returns at once if late).

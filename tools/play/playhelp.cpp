@@ -1,5 +1,6 @@
 #include "playhelp.h"
 
+#include "midiinput.h"
 #include "soundoutput.h"
 
 namespace pl3play {
@@ -11,8 +12,8 @@ constexpr const char* kUsage = R"(Usage: pravolindel3-play [OPTIONS]
 Plays the PravoLindel3 looper live: a VST 2.4 host that runs the plug-in in real time on a
 looping input, with its editor in a window, and records everything it puts out. Play the
 loops with the mouse in the editor: hold a loop, FX or reverse button down with the left
-button, or right-click it to latch it on until the next click. Ctrl-C, SIGTERM or closing
-the window ends the session.
+button, or right-click it to latch it on until the next click, or play them with MIDI notes
+(below). Ctrl-C, SIGTERM or closing the window ends the session.
 
 Input:
   --input FILE       a WAV, FLAC or AIFF file, mono (fed to both inputs) or stereo. Without
@@ -40,6 +41,21 @@ Output:
                      (each editor edit), flushed as it comes:
                        automate INDEX VALUE frame SONGFRAME
                      SONGFRAME is the first frame of the block in progress when it arrived
+
+MIDI notes (any channel; the plug-in's note map: 36 to 39 hold Loop1 to Loop4 on, 40 to 43
+FX1 to FX4, 44 to 47 rev1 to rev4; 48 to 59 toggle the same twelve):
+  --midi-port        open an ALSA sequencer port, client "pravolindel3-play", port
+                     "midi in", and play the notes that come in on it; connect a controller
+                     with aconnect or a patchbay. One line gives its address:
+                       pravolindel3-play: MIDI input on ALSA sequencer port CLIENT:PORT (...)
+                     A note reaches the plug-in in the block after it came in, as far into
+                     the block as it came into the one before.%PORT%
+  --midi-file FILE   play the notes of FILE, each at its exact frame. One note a line,
+                       <beat> on|off <note> [velocity]
+                     with '#' starting a comment: BEAT from 0 (the song start) on the
+                     --tempo grid, NOTE and VELOCITY 0 to 127 (default 100 on, 64 off).
+                     Notes go out on channel 1 in beat order. A malformed line is an error
+                     that names the file and the line.
 
 Session:
   --seconds S        end after S seconds of song (rounded up to whole blocks); without it
@@ -71,6 +87,12 @@ Examples:
     pravolindel3-play --input drums.wav --tempo 96 --output take1.wav
   Ten seconds, silent and headless, with the parameter changes in a file:
     pravolindel3-play --no-editor --audio none --seconds 10 --events changes.txt
+  Loop1 held from beat 4.5 to beat 12 by a notes file (two lines: "4.5 on 36", "12 off 36"):
+    pravolindel3-play --midi-file loop1.txt --seconds 8
+  Play the loops from a keyboard on ALSA client 24: start
+    pravolindel3-play --midi-port
+  and connect the keyboard to it from another terminal:
+    aconnect 24:0 pravolindel3-play:0
 )";
 
 void replace(std::string& text, const std::string& mark, const std::string& with)
@@ -83,6 +105,8 @@ void replace(std::string& text, const std::string& mark, const std::string& with
 std::string playHelpText()
 {
     std::string text = kUsage;
+    replace(text, "%PORT%",
+            kMidiInputBuiltIn ? "" : "\n                     (This build has no ALSA: no port.)");
     replace(text, "%AUDIO%",
             kSoundOutputBuiltIn ? "\"default\", ALSA's own choice"
                                 : "none (this build has no ALSA: only 'none')");

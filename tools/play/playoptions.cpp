@@ -1,5 +1,6 @@
 #include "playoptions.h"
 
+#include "midiinput.h"
 #include "numbers.h"
 #include "rendererror.h"
 #include "soundoutput.h"
@@ -69,6 +70,12 @@ void audio(PlayOptions& o, const std::string& option, const std::string& text)
     o.audioDevice = text;
 }
 
+void midiPort(PlayOptions& o)
+{
+    if (!kMidiInputBuiltIn) usage("--midi-port: this build has no ALSA MIDI input");
+    o.midiPort = true;
+}
+
 using Flag = std::function<void(PlayOptions&)>;
 using Valued = std::function<void(PlayOptions&, const std::string&, const std::string&)>;
 
@@ -78,6 +85,7 @@ const std::map<std::string, Flag>& flags()
         {"--help", [](PlayOptions& o) { o.help = true; }},
         {"-h", [](PlayOptions& o) { o.help = true; }},
         {"--no-editor", [](PlayOptions& o) { o.editor = false; }},
+        {"--midi-port", midiPort},
     };
     return table;
 }
@@ -89,6 +97,7 @@ const std::map<std::string, Valued>& valuedOptions()
         {"--input", [](PlayOptions& o, auto&, auto& v) { o.input = v; }},
         {"--output", [](PlayOptions& o, auto&, auto& v) { o.output = v; }},
         {"--events", [](PlayOptions& o, auto&, auto& v) { o.eventsFile = v; }},
+        {"--midi-file", [](PlayOptions& o, auto&, auto& v) { o.midiFile = v; }},
         {"--tempo",
          [](PlayOptions& o, auto& n, auto& v) {
              o.tempo = numberIn(n, v, PlayOptions::kMinTempo, PlayOptions::kMaxTempo);

@@ -34,9 +34,12 @@ struct PlayOptions {
     std::string eventsFile;  // empty: no events file
     std::string audioDevice; // kNoAudio: pace by the clock alone
     bool editor = true;
+    bool midiPort = false; // an ALSA sequencer port for live notes
+    std::string midiFile;  // empty: no notes file
 
     bool limited() const { return seconds > 0.0; }
     bool audible() const { return audioDevice != kNoAudio; }
+    bool takesNotes() const { return midiPort || !midiFile.empty(); }
 };
 
 // `arguments` without the program name. Throws pl3render::UsageError for an unknown option, a

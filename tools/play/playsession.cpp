@@ -42,16 +42,35 @@ void reapEndedChildren()
 PlaySession::PlaySession(const PlayOptions& options, SignalPipe& signals, std::FILE* out,
                          std::FILE* err)
     : options_(options), signals_(signals), out_(out), err_(err), window_(windowFor(options)),
-      song_(loadSong(options)), sound_(openSound()), events_(eventLogFor(options)),
+      song_(loadSong(options)), notes_(openNotes()), sound_(openSound()),
+      events_(eventLogFor(options)),
       ring_(AudioThread::kFileChannels,
             static_cast<std::size_t>(kRingSeconds) * static_cast<std::size_t>(song_.sampleRate)),
       writer_(options.output, song_.sampleRate, ring_), plugin_(startPlugin())
 {
     audio_ = std::make_unique<AudioThread>(*plugin_, song_, ring_, sound_.get(), options_.blockSize,
-                                           blockLimit(), songFrame_);
+                                           blockLimit(), songFrame_, notes_.get());
 }
 
 PlaySession::~PlaySession() = default;
+
+// The notes file is read whole before anything plays; the port's reader starts at once.
+std::unique_ptr<NoteFeed> PlaySession::openNotes()
+{
+    if (!options_.takesNotes()) return nullptr;
+    std::vector<ScheduledNote> scheduled;
+    if (!options_.midiFile.empty())
+        scheduled =
+            scheduleNotes(readNotesFile(options_.midiFile), options_.tempo, song_.sampleRate);
+    if constexpr (kMidiInputBuiltIn) {
+        if (options_.midiPort) {
+            liveNotes_ = std::make_unique<NoteRing>(kLiveNotes);
+            midiInput_ = openMidiInput(*liveNotes_);
+        }
+    }
+    return std::make_unique<NoteFeed>(std::move(scheduled), liveNotes_.get(), song_.sampleRate,
+                                      options_.blockSize);
+}
 
 std::unique_ptr<BlockSink> PlaySession::openSound()
 {
@@ -91,11 +110,20 @@ std::uint64_t PlaySession::blockLimit() const
 
 void PlaySession::run()
 {
+    announceMidiPort();
     openEditor();
     writer_.start();
     audio_->start();
     waitForEnd();
     end();
+}
+
+void PlaySession::announceMidiPort()
+{
+    if (!midiInput_) return;
+    std::fprintf(out_, "%sMIDI input on ALSA sequencer port %s (%s:%s)\n", kPrefix,
+                 midiInput_->address().c_str(), MidiInput::kClientName, MidiInput::kPortName);
+    std::fflush(out_);
 }
 
 void PlaySession::openEditor()
@@ -166,6 +194,9 @@ void PlaySession::report()
     if (const std::uint64_t dropped = audio_->droppedFrames())
         std::fprintf(err_, "%sthe file writer fell behind: %llu frames are missing from %s\n",
                      kPrefix, static_cast<unsigned long long>(dropped), options_.output.c_str());
+    if (midiInput_ && midiInput_->droppedNotes() > 0)
+        std::fprintf(err_, "%sthe audio thread fell behind the MIDI input: %llu notes were lost\n",
+                     kPrefix, static_cast<unsigned long long>(midiInput_->droppedNotes()));
     if (sound_ && sound_->underruns() > 0)
         std::fprintf(err_, "%sthe sound output ran dry %llu times\n", kPrefix,
                      static_cast<unsigned long long>(sound_->underruns()));

@@ -10,6 +10,9 @@
 #include "framering.h"
 #include "host.h"
 #include "loadedplugin.h"
+#include "midiinput.h"
+#include "notefeed.h"
+#include "notering.h"
 #include "outputwriter.h"
 #include "playoptions.h"
 #include "signalpipe.h"
@@ -26,11 +29,12 @@ class PlaySession {
 public:
     static constexpr int kTurnMilliseconds = 30;
     static constexpr int kRingSeconds = 4;
+    static constexpr std::size_t kLiveNotes = 1024;
 
-    // Opens the display, makes or reads the song, opens the sound device, the events file and
-    // the temporary output file, loads the plug-in and starts its host session, all before
-    // any audio runs. Throws pl3render::RenderError, pl3render::UsageError or
-    // hostcore::HostError; nothing it made stays behind when it does.
+    // Opens the display, makes or reads the song, reads the notes file, opens the MIDI port,
+    // the sound device, the events file and the temporary output file, loads the plug-in and starts
+    // its host session, all before any audio runs. Throws pl3render::RenderError,
+    // pl3render::UsageError or hostcore::HostError; nothing it made stays behind when it does.
     PlaySession(const PlayOptions& options, SignalPipe& signals, std::FILE* out, std::FILE* err);
     ~PlaySession();
     PlaySession(const PlaySession&) = delete;
@@ -42,9 +46,11 @@ public:
     void run();
 
 private:
+    std::unique_ptr<NoteFeed> openNotes();
     std::unique_ptr<BlockSink> openSound();
     std::unique_ptr<hostcore::LoadedPlugin> startPlugin();
     std::uint64_t blockLimit() const;
+    void announceMidiPort();
     void openEditor();
     void waitForEnd();
     void copyEvents();
@@ -57,6 +63,9 @@ private:
     std::FILE* err_;
     std::unique_ptr<EditorWindow> window_;
     Song song_;
+    std::unique_ptr<NoteRing> liveNotes_;
+    std::unique_ptr<MidiInput> midiInput_;
+    std::unique_ptr<NoteFeed> notes_; // null without notes
     std::unique_ptr<BlockSink> sound_;
     std::unique_ptr<EventLog> events_;
     FrameRing ring_;
