@@ -83,6 +83,35 @@ private:
     int saved = -1;
 };
 
+// The X server's Xft.dpi while the object lives: written into the root window's
+// RESOURCE_MANAGER property, which Xlib reads into every new connection, and the property
+// put back as it was afterwards. No dpi: the property is removed meanwhile.
+class XftDpiSetting {
+public:
+    explicit XftDpiSetting(std::optional<int> dpi);
+    ~XftDpiSetting();
+    XftDpiSetting(const XftDpiSetting&) = delete;
+    XftDpiSetting& operator=(const XftDpiSetting&) = delete;
+
+private:
+    ::_XDisplay* display = nullptr;
+    std::optional<std::string> saved;
+};
+
+// One variable of this process's environment, which the plug-in it hosts reads, set while the
+// object lives (or unset, for a null value) and restored after.
+class EnvironmentSetting {
+public:
+    EnvironmentSetting(const char* name, const char* value);
+    ~EnvironmentSetting();
+    EnvironmentSetting(const EnvironmentSetting&) = delete;
+    EnvironmentSetting& operator=(const EnvironmentSetting&) = delete;
+
+private:
+    std::string name;
+    std::optional<std::string> saved;
+};
+
 // Writes one record into a FIFO the way the UI does.
 bool writeRecord(const std::string& fifo, const void* bytes, size_t size);
 

@@ -115,6 +115,8 @@ public:
     VstIntPtr editorOpen(unsigned long window);
     VstIntPtr editorClose();
     VstIntPtr editorIdle();
+    // effVendorSpecific 'PreS': the host's scale factor for the editor, in opt.
+    VstIntPtr sendScaleFactor(float factor);
 
     // Processing. process() is one host cycle: the transport makes the block's
     // time information, then processReplacing runs. The other three call
