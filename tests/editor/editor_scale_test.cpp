@@ -49,17 +49,9 @@ std::string layoutOf(const HostEditorWindow& window)
     return text;
 }
 
-// The UI's window is the one shown inside the host's, covering it exactly.
-bool uiFills(const HostEditorWindow& window)
-{
-    const WindowArea host = window.area();
-    const auto children = window.shownChildren();
-    return children.size() == 1 && children[0] == WindowArea{0, 0, host.width, host.height};
-}
-
 bool uiFillsSoon(const HostEditorWindow& window)
 {
-    return editorrig::waitFor([&] { return uiFills(window); }, 5s);
+    return editorrig::waitFor([&] { return window.filledByOneChild(); }, 5s);
 }
 
 struct Rectangle {

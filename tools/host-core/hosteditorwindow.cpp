@@ -89,4 +89,11 @@ std::vector<WindowArea> HostEditorWindow::shownChildren() const
     return shown;
 }
 
+bool HostEditorWindow::filledByOneChild() const
+{
+    const WindowArea own = area();
+    const auto children = shownChildren();
+    return children.size() == 1 && children[0] == WindowArea{0, 0, own.width, own.height};
+}
+
 } // namespace hostcore

@@ -40,6 +40,9 @@ public:
     WindowArea area() const;
     // The viewable windows directly inside this one: the UI's, once it has embedded itself.
     std::vector<WindowArea> shownChildren() const;
+    // One window is shown inside this one and covers it exactly: an embedded editor that
+    // fills the host's window.
+    bool filledByOneChild() const;
 
 private:
     LoadedPlugin& plugin_;
