@@ -20,8 +20,10 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
 
 class HostWindow {
 public:
-    // At (x, y) on the screen: there is no window manager under Xvfb to move it.
-    HostWindow(int width = 400, int height = 600, int x = 0, int y = 0);
+    // At (x, y) on the screen: there is no window manager under Xvfb to move it. By default
+    // as large as the editor's rectangle at 1x, as a host sizes its window: the UI fills the
+    // window it is given, at whatever scale that takes.
+    HostWindow(int width = 260, int height = 517, int x = 0, int y = 0);
     ~HostWindow();
     HostWindow(const HostWindow&) = delete;
     HostWindow& operator=(const HostWindow&) = delete;
