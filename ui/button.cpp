@@ -54,6 +54,11 @@ void Button::setDisabledPixmap(const QPixmap& pixmap)
     setImage(Face::Disabled, pixmap);
 }
 
+void Button::replaceImage(Face face, const QPixmap& pixmap)
+{
+    setImage(face, pixmap);
+}
+
 QPixmap Button::workingCopy(Face face) const
 {
     return workingCopies[faceIndex(face)];
@@ -74,7 +79,9 @@ void Button::setStateTexts(const QString& whenOff, const QString& whenOn)
 
 QSize Button::sizeHint() const
 {
-    return hasImage(Face::Normal) ? workingCopies[faceIndex(Face::Normal)].size() : QSize(32, 32);
+    return hasImage(Face::Normal)
+               ? workingCopies[faceIndex(Face::Normal)].deviceIndependentSize().toSize()
+               : QSize(32, 32);
 }
 
 void Button::setValue(float v)
@@ -164,6 +171,8 @@ void Button::paintEvent(QPaintEvent*)
     QStyleOption option;
     option.initFrom(this);
     style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
+    // An image drawn for a scaled view is mapped onto the screen by the painter's scale.
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawPixmap(rect(), workingCopies[faceIndex(currentFace)]);
 
     if (text.isEmpty()) return;
@@ -175,9 +184,7 @@ void Button::paintEvent(QPaintEvent*)
 void Button::resizeEvent(QResizeEvent* event)
 {
     for (const Face face : {Face::Pressed, Face::Normal, Face::Disabled, Face::Hover, Face::Active})
-        if (hasImage(face))
-            workingCopies[faceIndex(face)] = images[faceIndex(face)].scaled(
-                event->size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+        if (hasImage(face)) workingCopies[faceIndex(face)] = fittedCopy(face, event->size());
 }
 
 QPixmap Button::image(Face face) const
@@ -189,13 +196,24 @@ void Button::setImage(Face face, const QPixmap& pixmap)
 {
     if (pixmap.isNull()) return;
     images[faceIndex(face)] = pixmap;
-    workingCopies[faceIndex(face)] = pixmap;
+    // A widget that has no size yet fits its images when it gets one.
+    workingCopies[faceIndex(face)] =
+        testAttribute(Qt::WA_PendingResizeEvent) ? pixmap : fittedCopy(face, size());
     update();
 }
 
 bool Button::hasImage(Face face) const
 {
     return !images[faceIndex(face)].isNull();
+}
+
+QPixmap Button::fittedCopy(Face face, QSize area) const
+{
+    const QPixmap& image = images[faceIndex(face)];
+    const qreal ratio = image.devicePixelRatio();
+    QPixmap copy = image.scaled(area * ratio, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    copy.setDevicePixelRatio(ratio);
+    return copy;
 }
 
 Button::Face Button::onFace() const

@@ -29,12 +29,16 @@ public:
     Button(QWidget* parent, int tag);
 
     // Each takes the image as given (a null image is ignored) and works from a copy scaled to
-    // the widget at every resize. The normal image also becomes the one shown.
+    // the widget at every resize; an image with a device pixel ratio of 2 is scaled to twice
+    // the widget's size and drawn at its size. The normal image also becomes the one shown.
     void setNormalPixmap(const QPixmap& pixmap);
     void setPressedPixmap(const QPixmap& pixmap);
     void setActivePixmap(const QPixmap& pixmap);
     void setHoverPixmap(const QPixmap& pixmap);
     void setDisabledPixmap(const QPixmap& pixmap);
+    // Gives a state another drawing of its image (one for another scale), leaving the state
+    // shown as it is. A null image is ignored.
+    void replaceImage(Face face, const QPixmap& pixmap);
     // The images as they were set, unscaled.
     QPixmap normalPIX() const { return image(Face::Normal); }
     QPixmap pressedPIX() const { return image(Face::Pressed); }
@@ -50,7 +54,8 @@ public:
     bool isRightLatched() const { return rightLatched; }
     // The state image that paint draws (which may be missing).
     Face shownFace() const { return currentFace; }
-    // The working copy of a state image, scaled to the widget; null when that image is unset.
+    // The working copy of a state image, scaled to the widget (in the image's device pixels);
+    // null when that image is unset.
     QPixmap workingCopy(Face face) const;
 
     // The caption drawn over the image; with state texts it follows the toggle state.
@@ -84,6 +89,8 @@ private:
     QPixmap image(Face face) const;
     void setImage(Face face, const QPixmap& pixmap);
     bool hasImage(Face face) const;
+    // The image of face scaled to area, in the image's device pixels.
+    QPixmap fittedCopy(Face face, QSize area) const;
     // The toggle-mode image for on: the active image, or the pressed one without it.
     Face onFace() const;
     bool hovers() const;

@@ -1,6 +1,9 @@
 #include "embedding.h"
 
-#include <QWidget>
+#include "hostwindowsize.h"
+#include "mainwidget.h"
+#include "scaledview.h"
+
 #include <QWindow>
 
 #include <memory>
@@ -8,15 +11,17 @@
 
 namespace {
 
+// The editor's own size, for a host window whose size cannot be known.
 constexpr int kContainerWidth = 260;
 constexpr int kContainerHeight = 517;
 
-// A container and the wrapper of the host window it lives in. The wrapper is the parent of
-// the container's window and would take that window with it, so it is declared first and
-// destroyed last.
+// A container, the wrapper of the host window it lives in and the watch on that window's size.
+// The wrapper is the parent of the container's window and would take that window with it, so
+// it is declared first and destroyed last.
 struct Embedding {
     std::unique_ptr<QWindow> hostWindow;
-    std::unique_ptr<QWidget> container;
+    std::unique_ptr<HostWindowSize> hostSize;
+    std::unique_ptr<ScaledView> container;
 };
 
 std::unique_ptr<Embedding> current;
@@ -29,14 +34,25 @@ std::unique_ptr<QWindow> wrapHostWindow(unsigned long windowId)
     return std::unique_ptr<QWindow>(QWindow::fromWinId(WId(windowId)));
 }
 
+// The container fills the host's window, and follows it when the host resizes it.
+void followHostWindow(Embedding& embedding, unsigned long windowId)
+{
+    ScaledView* container = embedding.container.get();
+    embedding.hostSize = std::make_unique<HostWindowSize>(windowId);
+    const QSize size = embedding.hostSize->size();
+    container->setFixedSize(size.isValid() ? size : QSize(kContainerWidth, kContainerHeight));
+    QObject::connect(embedding.hostSize.get(), &HostWindowSize::resized, container,
+                     [container](QSize resized) { container->setFixedSize(resized); });
+}
+
 } // namespace
 
 QWidget* embedIntoWindow(unsigned long windowId)
 {
     auto embedding = std::make_unique<Embedding>();
-    embedding->container = std::make_unique<QWidget>();
-    QWidget* container = embedding->container.get();
-    container->setFixedSize(kContainerWidth, kContainerHeight);
+    embedding->container = std::make_unique<ScaledView>();
+    ScaledView* container = embedding->container.get();
+    followHostWindow(*embedding, windowId);
     container->winId(); // makes the container native, so that it has a window to re-parent
     embedding->hostWindow = wrapHostWindow(windowId);
     if (embedding->hostWindow) container->windowHandle()->setParent(embedding->hostWindow.get());
@@ -50,13 +66,20 @@ QWidget* embedContainer()
     return current ? current->container.get() : nullptr;
 }
 
-void moveIntoEmbedContainer(QWidget* widget)
+QWidget* embeddedWidget()
 {
-    QWidget* container = embedContainer();
-    if (!container) return;
+    return current ? current->container->widget() : nullptr;
+}
+
+void moveIntoEmbedContainer(MainWidget* widget)
+{
+    if (!current) return;
+    ScaledView* container = current->container.get();
     if (widget) {
-        widget->setParent(container);
-        widget->move(0, 0);
+        QObject::connect(container, &ScaledView::scaleChanged, widget,
+                         &MainWidget::setDrawingScale);
+        container->setWidget(widget);
+        widget->setDrawingScale(container->scale());
         widget->show();
     }
     container->show();

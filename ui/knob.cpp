@@ -37,6 +37,7 @@ void Knob::setPixmap(QPixmap* strip)
     lastFrame = longer / shorter - 1;
     stripPixmap = strip;
     sourcePixmap = *strip;
+    if (!testAttribute(Qt::WA_PendingResizeEvent)) fitStrip(size());
 }
 
 void Knob::setRange(int n)
@@ -78,7 +79,7 @@ void Knob::setShowText(bool on, bool whileDragging)
 
 QSize Knob::sizeHint() const
 {
-    return sourcePixmap.isNull() ? size() : sourcePixmap.size();
+    return sourcePixmap.isNull() ? size() : sourcePixmap.deviceIndependentSize().toSize();
 }
 
 void Knob::setValue(float v)
@@ -159,7 +160,10 @@ void Knob::paintEvent(QPaintEvent*)
     style()->drawPrimitive(QStyle::PE_Widget, &option, &painter, this);
 
     if (stripPixmap) {
-        const QPoint target(width() / 2 - frameSize / 2, height() / 2 - frameSize / 2);
+        // A strip drawn for a scaled view is mapped onto the screen by the painter's scale.
+        painter.setRenderHint(QPainter::SmoothPixmapTransform);
+        const int shownSide = int(frameSize / stripPixmap->devicePixelRatio());
+        const QPoint target(width() / 2 - shownSide / 2, height() / 2 - shownSide / 2);
         const int offset = frame * frameSize;
         const QPoint source = isColumn(*stripPixmap) ? QPoint(0, offset) : QPoint(offset, 0);
         painter.drawPixmap(target, *stripPixmap, QRect(source, QSize(frameSize, frameSize)));
@@ -177,13 +181,22 @@ void Knob::paintEvent(QPaintEvent*)
 void Knob::resizeEvent(QResizeEvent* event)
 {
     QWidget::resizeEvent(event);
+    fitStrip(event->size());
+}
+
+void Knob::fitStrip(QSize area)
+{
     if (!stripPixmap) return;
-    // The frames shrink to fit the widget but are never enlarged past the artwork.
+    // The frames shrink to fit the widget but are never enlarged past the artwork. Sizes are in
+    // the strip's pixels: a 2x strip fills a widget of 51 with frames of 102.
+    const qreal ratio = sourcePixmap.devicePixelRatio();
     const int sourceSide = std::min(sourcePixmap.width(), sourcePixmap.height());
-    const int side = std::min({event->size().width(), event->size().height(), sourceSide});
+    const QSize pixels = area * ratio;
+    const int side = std::min({pixels.width(), pixels.height(), sourceSide});
     if (side < 1) return; // an empty widget must not wipe the strip the other knobs share
     const int length = frameCount() * side;
     const QSize scaled = isColumn(sourcePixmap) ? QSize(side, length) : QSize(length, side);
     *stripPixmap = sourcePixmap.scaled(scaled, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    stripPixmap->setDevicePixelRatio(ratio);
     frameSize = side;
 }

@@ -18,8 +18,10 @@ public:
     // each knob rescales it to its own size when resized. Null: the knob draws no picture.
     Knob(QWidget* parent, int tag, QPixmap* strip);
 
-    // Takes the frame size and count from the strip's shorter and longer side. A null pointer
-    // or an empty image changes nothing.
+    // Takes the frame size and count from the strip's shorter and longer side, in its pixels;
+    // a strip with a device pixel ratio of 2 draws its frames at half their pixel size. A knob
+    // that has had its size fits the strip to it at once. A null pointer or an empty image
+    // changes nothing.
     void setPixmap(QPixmap* strip);
     // The units of the full travel, 1 or more; other values are ignored. Position, value and
     // drag speed are kept.
@@ -42,6 +44,7 @@ public:
     double currentPosition() const { return position; }
     int currentFrame() const { return frame; }
     int frameCount() const { return lastFrame + 1; }
+    // In the strip's pixels.
     int currentFrameSize() const { return frameSize; }
     QString currentText() const { return valueText; }
 
@@ -63,6 +66,8 @@ private:
     void showPosition();
     // A value reached by a gesture is sent once, however many events reach it.
     void sendIfNew();
+    // Rescales the shared strip so that a frame fills the smaller side of area, at most.
+    void fitStrip(QSize area);
 
     QPixmap* stripPixmap = nullptr;
     QPixmap sourcePixmap;

@@ -6,6 +6,7 @@
 #include "embedding.h"
 #include "mainwidget.h"
 #include "pluginmessagereader.h"
+#include "qtscaling.h"
 #include "uicommunication.h"
 
 #include <QApplication>
@@ -40,6 +41,7 @@ void embed(MainWidget& mainWidget, unsigned long windowId)
 
 int main(int argc, char* argv[])
 {
+    switchOffQtScaling();
     QApplication application(argc, argv);
     const EmbedContainersRelease release;
     const QStringList arguments = QCoreApplication::arguments();

@@ -87,6 +87,10 @@ const char* const kBottomCaptions[] = {
     "  on/off                          on/off                         on/off ",
 };
 
+const char* const kKnobStripPath = ":/Resources/ombrel 2bis.png";
+const char* const kButtonNormalPath = ":/Resources/push blue ombrel/push blue ombrel.png";
+const char* const kButtonPressedPath = ":/Resources/push blue ombrel/push blue ombrel2.png";
+
 constexpr int kEffectCount = parameters::kNumEffects;
 constexpr float kEffectValues[kEffectCount] = {0.0f, 0.25f, 0.5f, 0.75f};
 
@@ -98,6 +102,16 @@ QString translated(const char* text)
 QString numbered(const char* name, int loop)
 {
     return QString::fromLatin1(name) + QString::number(loop + 1);
+}
+
+// A missing image stays null: a knob then draws no picture, a button ignores it. The @2x
+// image is drawn at half its pixel size, so either fills the same place.
+QPixmap loadImage(const char* path, bool doubled)
+{
+    if (!doubled) return QPixmap(QString::fromLatin1(path));
+    QPixmap image(QString::fromLatin1(path).chopped(4) + QStringLiteral("@2x.png"));
+    image.setDevicePixelRatio(2.0);
+    return image;
 }
 
 void refreshIfChanged(SimpleDisplay* display)
@@ -120,10 +134,7 @@ MainWidget::MainWidget(UICommunication* communication, QWidget* parent, Qt::Wind
 
     setStyleSheet(QString::fromLatin1(stylesheets::mainBackground));
     registerCaptionFontFile();
-    // Missing images stay null: a knob then draws no picture, a button ignores them.
-    knobStrip = QPixmap(QStringLiteral(":/Resources/ombrel 2bis.png"));
-    buttonNormal = QPixmap(QStringLiteral(":/Resources/push blue ombrel/push blue ombrel.png"));
-    buttonPressed = QPixmap(QStringLiteral(":/Resources/push blue ombrel/push blue ombrel2.png"));
+    loadImages();
 
     for (const int loop : kStripCreationOrder)
         buildStrip(loop);
@@ -214,6 +225,40 @@ void MainWidget::prepareMenu(QPoint)
         communication->sendParameter(kFirstFxSelect + loop,
                                      kEffectValues[effect - effects.begin()]);
     setFocus(Qt::OtherFocusReason);
+}
+
+void MainWidget::setDrawingScale(qreal scale)
+{
+    const bool doubled = scale > 1.0;
+    if (doubled == doubledImages) return;
+    doubledImages = doubled;
+    loadImages();
+    handImagesToControls();
+    update();
+}
+
+void MainWidget::loadImages()
+{
+    knobStrip = loadImage(kKnobStripPath, doubledImages);
+    buttonNormal = loadImage(kButtonNormalPath, doubledImages);
+    buttonPressed = loadImage(kButtonPressedPath, doubledImages);
+}
+
+// Each knob fits the shared strip to itself in place, so each starts again from the strip as
+// it was loaded. The buttons keep showing the state they show.
+void MainWidget::handImagesToControls()
+{
+    const QPixmap loaded = knobStrip;
+    for (const LoopStrip& strip : strips) {
+        for (Knob* knob : {strip.valueKnob, strip.speedKnob}) {
+            knobStrip = loaded;
+            knob->setPixmap(&knobStrip);
+        }
+        for (Button* button : {strip.loopButton, strip.fxButton, strip.reverseButton}) {
+            button->replaceImage(Button::Face::Normal, buttonNormal);
+            button->replaceImage(Button::Face::Pressed, buttonPressed);
+        }
+    }
 }
 
 SharedBlock* MainWidget::sharedBlock() const

@@ -45,6 +45,10 @@ public:
     Control* findControl(int index);
     // Called by a control that goes away.
     void removeControl(Control* control);
+    // The scale the main widget is shown at. Above 1 the knobs and buttons draw from the
+    // bundle's @2x images, which a 2x view maps onto the screen pixel for pixel; at 1 and below
+    // from the 1x images.
+    void setDrawingScale(qreal scale);
 
 public slots:
     // A value that came from the plug-in: moves the parameter's control (unless it is older
@@ -75,6 +79,9 @@ private:
     };
 
     SharedBlock* sharedBlock() const;
+    // Loads the knob strip and the two button faces at the resolution the scale asks for.
+    void loadImages();
+    void handImagesToControls();
     void buildStrip(int loop);
     QGroupBox* makeStripBox(int loop);
     Knob* makeKnob(QGroupBox* box, const QString& name, int tag, int x);
@@ -101,6 +108,7 @@ private:
     QPixmap knobStrip;
     QPixmap buttonNormal;
     QPixmap buttonPressed;
+    bool doubledImages = false;
     std::array<LoopStrip, kLoopCount> strips;
     QGroupBox* oscilloGroup = nullptr;
     std::array<SimpleDisplay*, kLoopCount> m_valueDisplay{};

@@ -3,6 +3,7 @@
 #include "morvessine3editor.h"
 
 #include "channel.h"
+#include "uienvironment.h"
 
 #include <cerrno>
 #include <chrono>
@@ -155,8 +156,49 @@ void Morvessine3Editor::removeFifo(const char* path)
 bool Morvessine3Editor::getRect(ERect** rect)
 {
     if (!rect) return false;
+    if (!scaleSettled) settleScale();
     *rect = &rectangle;
     return true;
+}
+
+void Morvessine3Editor::settleScale()
+{
+    const editorscale::Sources sources{std::getenv(editorscale::kEnvironmentName), hostScale,
+                                       editorscale::xftDpiOfDisplay};
+    const editorscale::Choice choice = editorscale::choose(sources);
+    const bool hostScales = hostScalesEditors();
+    rectangle = editorscale::rectangleFor(choice.scale, hostScales);
+    scaleSettled = true;
+    const std::string line =
+        editorscale::describe(choice) + (hostScales ? ", which the host applies itself" : "");
+    if (line != lastScaleLine) say(line.c_str());
+    lastScaleLine = line;
+}
+
+bool Morvessine3Editor::hostScalesEditors()
+{
+    if (!hostScalesItself) {
+        // Room beyond the interface's 64 bytes, for a host that writes more.
+        std::array<char, 256> product{};
+        effectX->getHostProductString(product.data());
+        product.back() = '\0';
+        hostScalesItself = editorscale::hostScalesEditors(product.data());
+    }
+    return *hostScalesItself;
+}
+
+void Morvessine3Editor::setHostScale(float factor)
+{
+    hostScale = factor;
+    // Relaxed: as in open; both run on the host UI thread.
+    if (!editorOpen.load(std::memory_order_relaxed)) {
+        scaleSettled = false;
+        return;
+    }
+    const ERect before = rectangle;
+    settleScale();
+    if (rectangle.right != before.right || rectangle.bottom != before.bottom)
+        resize(rectangle.right, rectangle.bottom);
 }
 
 // An editor without its poll would neither hear the UI nor show it anything:
@@ -168,6 +210,7 @@ bool Morvessine3Editor::open(void* window)
         return false;
     }
     AEffEditor::open(window);
+    if (!scaleSettled) settleScale();
     // Changes left over from the last close are as stale as those made since,
     // which the UI never hears of either.
     echoes.discard();
@@ -181,6 +224,7 @@ bool Morvessine3Editor::open(void* window)
 // The changes handed over before the poll stopped still go out, from here.
 void Morvessine3Editor::close()
 {
+    scaleSettled = false;
     if (!editorOpen.load(std::memory_order_relaxed)) return; // relaxed: as in open
     editorOpen.store(false, std::memory_order_relaxed);
     pollTimer->stop();
@@ -252,7 +296,8 @@ void Morvessine3Editor::openUI(void* window)
 }
 
 // posix_spawn runs nothing of the host's between fork and exec, and the child
-// gets no descriptor of the host but its standard input, output and error.
+// gets no descriptor of the host but its standard input, output and error. Its
+// environment is the host's with Qt's scaling off (uienvironment.h).
 bool Morvessine3Editor::startUIProcess(const std::string& windowText)
 {
     say("starting child process !");
@@ -267,9 +312,10 @@ bool Morvessine3Editor::startUIProcess(const std::string& windowText)
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+    const UiEnvironment environment(environ);
     pid_t started = -1;
-    const int error =
-        posix_spawn(&started, uiExecutablePath.c_str(), &actions, nullptr, arguments, environ);
+    const int error = posix_spawn(&started, uiExecutablePath.c_str(), &actions, nullptr, arguments,
+                                  environment.entries());
     posix_spawn_file_actions_destroy(&actions);
     if (error != 0) {
         say("error : child process can't start ");

@@ -11,20 +11,20 @@
 
 #include "aeffeditor.h"
 #include "audioeffectx.h"
+#include "editorscale.h"
 #include "parameterhandoff.h"
 #include "timer.h"
 
 #include <array>
 #include <atomic>
 #include <memory>
+#include <optional>
 #include <string>
 #include <sys/stat.h>
 #include <sys/types.h>
 
 class Morvessine3Editor : public AEffEditor {
 public:
-    static constexpr VstInt16 kWidth = 260;
-    static constexpr VstInt16 kHeight = 517;
     static constexpr int32_t kPollMilliseconds = 10;
     // The longest the effect's destruction waits for its UI to end, killing included.
     static constexpr int kTerminateWaitMilliseconds = 1500;
@@ -41,6 +41,9 @@ public:
     // no system call.
     void setParameter(int32_t index, float value);
     bool resize(int32_t width, int32_t height);
+    // Host UI thread: the factor a host hands over with 'PreS'. An open editor whose
+    // rectangle it changes asks the host to resize its window.
+    void setHostScale(float factor);
     // Stops the poll and waits for a tick in progress; the effect calls it before
     // it tears itself down, so that no tick reaches a half-destroyed effect.
     void stopPolling();
@@ -76,8 +79,17 @@ private:
     void reapEndedUI();
     void endUIProcess();
     void removeExecutable();
+    void settleScale();
+    bool hostScalesEditors();
 
-    ERect rectangle{0, 0, kHeight, kWidth};
+    // The scale is chosen at the first rectangle request or open after a close, and held
+    // while the editor is open: the host sizes its window by the rectangle it was given.
+    // Host UI thread only, as are the next four fields.
+    ERect rectangle = editorscale::rectangleFor(1.0, false);
+    bool scaleSettled = false;
+    std::optional<float> hostScale;
+    std::optional<bool> hostScalesItself; // the host is asked once
+    std::string lastScaleLine;            // printed once until the scale changes
     AudioEffectX* effectX;
     std::atomic<bool> editorOpen{false};
     int32_t instanceNumber;

@@ -394,6 +394,14 @@ VstInt32 Morvessine3::canDo(char* text)
     return -1;
 }
 
+VstIntPtr Morvessine3::vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt)
+{
+    if (index != editorscale::kHostScaleRequest)
+        return AudioEffectX::vendorSpecific(index, value, ptr, opt);
+    editor->setHostScale(opt);
+    return 1;
+}
+
 void Morvessine3::process(float** inputs, float** outputs, VstInt32 frames)
 {
     processReplacing(inputs, outputs, frames);

@@ -102,6 +102,8 @@ public:
     bool getProductString(char* text) override;
     VstInt32 getVendorVersion() override { return 1; }
     VstInt32 canDo(char* text) override;
+    // Host UI thread: 'PreS' hands the editor the host's scale factor, and is answered 1.
+    VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
 
     virtual void process(float** inputs, float** outputs, VstInt32 frames);
     virtual bool copyProgram(VstInt32 destination);

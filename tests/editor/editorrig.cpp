@@ -1,5 +1,6 @@
 #include "editorrig.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
@@ -260,6 +261,73 @@ OutputCapture::~OutputCapture()
 std::string OutputCapture::text() const
 {
     return contentOf(path);
+}
+
+namespace {
+Atom resourceManager(Display* display)
+{
+    return XInternAtom(display, "RESOURCE_MANAGER", False);
+}
+
+std::optional<std::string> resourcesOf(Display* display)
+{
+    constexpr long kMostWords = 1 << 20;
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0;
+    unsigned long after = 0;
+    unsigned char* data = nullptr;
+    XGetWindowProperty(display, DefaultRootWindow(display), resourceManager(display), 0, kMostWords,
+                       False, XA_STRING, &type, &format, &items, &after, &data);
+    std::optional<std::string> text;
+    if (type == XA_STRING && data) text = std::string(reinterpret_cast<const char*>(data), items);
+    if (data) XFree(data);
+    return text;
+}
+
+void setResources(Display* display, const std::optional<std::string>& text)
+{
+    if (text)
+        XChangeProperty(display, DefaultRootWindow(display), resourceManager(display), XA_STRING,
+                        8, PropModeReplace, reinterpret_cast<const unsigned char*>(text->data()),
+                        int(text->size()));
+    else
+        XDeleteProperty(display, DefaultRootWindow(display), resourceManager(display));
+    XSync(display, False);
+}
+} // namespace
+
+XftDpiSetting::XftDpiSetting(std::optional<int> dpi)
+{
+    display = XOpenDisplay(nullptr);
+    if (!display)
+        throw std::runtime_error("no X display: run the editor tests under Xvfb (scripts/test)");
+    saved = resourcesOf(display);
+    setResources(display, dpi ? std::optional("Xft.dpi:\t" + std::to_string(*dpi) + "\n")
+                              : std::nullopt);
+}
+
+XftDpiSetting::~XftDpiSetting()
+{
+    setResources(display, saved);
+    XCloseDisplay(display);
+}
+
+EnvironmentSetting::EnvironmentSetting(const char* name, const char* value) : name(name)
+{
+    if (const char* old = std::getenv(name)) saved = old;
+    if (value)
+        setenv(name, value, 1);
+    else
+        unsetenv(name);
+}
+
+EnvironmentSetting::~EnvironmentSetting()
+{
+    if (saved)
+        setenv(name.c_str(), saved->c_str(), 1);
+    else
+        unsetenv(name.c_str());
 }
 
 bool writeRecord(const std::string& fifo, const void* bytes, size_t size)

@@ -20,8 +20,10 @@ bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
 
 class HostWindow {
 public:
-    // At (x, y) on the screen: there is no window manager under Xvfb to move it.
-    HostWindow(int width = 400, int height = 600, int x = 0, int y = 0);
+    // At (x, y) on the screen: there is no window manager under Xvfb to move it. By default
+    // as large as the editor's rectangle at 1x, as a host sizes its window: the UI fills the
+    // window it is given, at whatever scale that takes.
+    HostWindow(int width = 260, int height = 517, int x = 0, int y = 0);
     ~HostWindow();
     HostWindow(const HostWindow&) = delete;
     HostWindow& operator=(const HostWindow&) = delete;
@@ -81,6 +83,35 @@ public:
 private:
     std::string path;
     int saved = -1;
+};
+
+// The X server's Xft.dpi while the object lives: written into the root window's
+// RESOURCE_MANAGER property, which Xlib reads into every new connection, and the property
+// put back as it was afterwards. No dpi: the property is removed meanwhile.
+class XftDpiSetting {
+public:
+    explicit XftDpiSetting(std::optional<int> dpi);
+    ~XftDpiSetting();
+    XftDpiSetting(const XftDpiSetting&) = delete;
+    XftDpiSetting& operator=(const XftDpiSetting&) = delete;
+
+private:
+    ::_XDisplay* display = nullptr;
+    std::optional<std::string> saved;
+};
+
+// One variable of this process's environment, which the plug-in it hosts reads, set while the
+// object lives (or unset, for a null value) and restored after.
+class EnvironmentSetting {
+public:
+    EnvironmentSetting(const char* name, const char* value);
+    ~EnvironmentSetting();
+    EnvironmentSetting(const EnvironmentSetting&) = delete;
+    EnvironmentSetting& operator=(const EnvironmentSetting&) = delete;
+
+private:
+    std::string name;
+    std::optional<std::string> saved;
 };
 
 // Writes one record into a FIFO the way the UI does.

@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <stdexcept>
-#include <thread>
 
 using namespace std::chrono_literals;
 
@@ -76,14 +75,7 @@ Rect EditorOnScreen::onScreen(Rect area) const
 
 Shot EditorOnScreen::settledShot(Rect area) const
 {
-    Shot last = shot(area);
-    for (int attempt = 0; attempt < 40; ++attempt) {
-        std::this_thread::sleep_for(150ms);
-        Shot next = shot(area);
-        if (next == last) return next;
-        last = std::move(next);
-    }
-    return last;
+    return settledShotOf(onScreen(area));
 }
 
 const SharedBlock& EditorOnScreen::block()

@@ -7,8 +7,10 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <thread>
 
 namespace musician {
 
@@ -85,6 +87,18 @@ std::string Shot::save(const std::string& name) const
             image.setPixel(x, y, at(x, y));
     image.save(QString::fromStdString(path), "PNG");
     return path;
+}
+
+Shot settledShotOf(const Rect& area)
+{
+    Shot last = Shot::ofScreen(area);
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(150));
+        Shot next = Shot::ofScreen(area);
+        if (next == last) return next;
+        last = std::move(next);
+    }
+    return last;
 }
 
 } // namespace musician

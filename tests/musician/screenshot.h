@@ -44,4 +44,7 @@ private:
     std::vector<uint32_t> pixels_; // 0xRRGGBB
 };
 
+// A rectangle of the screen once two shots 150 ms apart agree (or the last of 40 tries).
+Shot settledShotOf(const Rect& area);
+
 } // namespace musician

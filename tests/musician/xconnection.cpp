@@ -13,4 +13,10 @@ namespace musician {
     return display;
 }
 
+int screenHeight()
+{
+    Display* display = xDisplay();
+    return DisplayHeight(display, DefaultScreen(display));
+}
+
 } // namespace musician

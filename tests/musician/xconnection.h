@@ -8,5 +8,7 @@ namespace musician {
 
 // Throws when there is no X server to connect to.
 ::_XDisplay* xDisplay();
+// Of the default screen, in pixels.
+int screenHeight();
 
 } // namespace musician

@@ -5,6 +5,7 @@
 #include "embedding.h"
 #include "mainwidget.h"
 #include "mainwidgetprobe.h"
+#include "scaledview.h"
 #include "uicommunication.h"
 
 #include <QPointer>
@@ -13,6 +14,13 @@
 #include <gtest/gtest.h>
 
 namespace {
+
+// The widget a container draws; null when it is no scaling view or shows nothing.
+QWidget* shownIn(QWidget* container)
+{
+    const auto* view = qobject_cast<ScaledView*>(container);
+    return view ? view->widget() : nullptr;
+}
 
 // Takes the main widget out of the containers before they go, as the program's end does.
 class Embedded : public testing::Test {
@@ -58,7 +66,8 @@ TEST_F(Embedded, MainWidgetMovesIntoTheContainerAtItsOrigin)
     mainWidget.emplace(nullptr);
     QWidget* container = embedIntoWindow(1234);
     moveIntoEmbedContainer(&*mainWidget);
-    EXPECT_EQ(mainWidget->parentWidget(), container);
+    EXPECT_EQ(shownIn(container), &*mainWidget);
+    EXPECT_EQ(embeddedWidget(), &*mainWidget);
     EXPECT_EQ(mainWidget->geometry(), QRect(0, 0, 260, 517));
     EXPECT_TRUE(container->isVisible());
     EXPECT_TRUE(mainWidget->isVisible());
@@ -73,11 +82,11 @@ TEST_F(Embedded, ReplacedContainerIsDeletedOnceTheMainWidgetHasLeftIt)
     QPointer<QWidget> second = embedIntoWindow(2);
     // Until the main widget has moved, the old container still holds it and stays.
     EXPECT_FALSE(first.isNull());
-    EXPECT_EQ(mainWidget->parentWidget(), first.data());
+    EXPECT_EQ(shownIn(first), &*mainWidget);
     moveIntoEmbedContainer(&*mainWidget);
     EXPECT_TRUE(first.isNull());
     ASSERT_FALSE(second.isNull());
-    EXPECT_EQ(mainWidget->parentWidget(), second.data());
+    EXPECT_EQ(shownIn(second), &*mainWidget);
     EXPECT_EQ(knobValue(*mainWidget, 6), 0.625f);
 }
 
@@ -88,14 +97,14 @@ TEST_F(Embedded, OpenRecordMovesTheUnchangedMainWidgetThenAppliesTheNextRecord)
     communication->processMessageFromPlugin();
     QPointer<QWidget> first = embedContainer();
     ASSERT_FALSE(first.isNull());
-    EXPECT_EQ(mainWidget->parentWidget(), first.data());
+    EXPECT_EQ(shownIn(first), &*mainWidget);
     EXPECT_TRUE(first->isVisible());
 
     files.writePlugin(join({openBytes(60817416), parameterBytes(10, 0.5f)}));
     communication->processMessageFromPlugin();
     EXPECT_TRUE(first.isNull());
     ASSERT_NE(embedContainer(), nullptr);
-    EXPECT_EQ(mainWidget->parentWidget(), embedContainer());
+    EXPECT_EQ(shownIn(embedContainer()), &*mainWidget);
     EXPECT_EQ(embedContainer()->size(), QSize(260, 517));
     EXPECT_TRUE(mainWidget->isVisible());
     EXPECT_EQ(knobValue(*mainWidget, 9), 0.75f);

@@ -23,6 +23,12 @@ const QString kPillNormal = QStringLiteral(":/Resources/buttonnormal.png");
 const QString kPillActive = QStringLiteral(":/Resources/buttonactive.png");
 const QString kPillPressed = QStringLiteral(":/Resources/buttonpressed.png");
 
+// The same name with "@2x": the image for an editor drawn at more than 1x.
+QString doubled(const QString& path)
+{
+    return path.chopped(4) + QStringLiteral("@2x.png");
+}
+
 constexpr int kFrameSize = 200;
 constexpr int kFrameCount = 64;
 
@@ -95,15 +101,11 @@ protected:
 
 TEST(ResourceBundle, HoldsTheKnobStripTheButtonImagesThePillsAndTheTwoFonts)
 {
-    const QSet<QString> expected{kKnobStrip,
-                                 kButtonUnlit,
-                                 kButtonDim,
-                                 kButtonLit,
-                                 kPillNormal,
-                                 kPillActive,
-                                 kPillPressed,
-                                 QStringLiteral(":/Resources/TCCEB.TTF"),
-                                 QStringLiteral(":/Resources/TCCM.TTF")};
+    QSet<QString> expected{QStringLiteral(":/Resources/TCCEB.TTF"),
+                           QStringLiteral(":/Resources/TCCM.TTF")};
+    for (const QString& image : {kKnobStrip, kButtonUnlit, kButtonDim, kButtonLit, kPillNormal,
+                                 kPillActive, kPillPressed})
+        expected += {image, doubled(image)};
     EXPECT_EQ(bundleFiles(), expected);
 }
 
@@ -160,6 +162,16 @@ TEST_F(KnobStrip, ValueArcSweepsClockwiseFromSevenOClock)
 
     const AccentCount full = countAccent(frame(kFrameCount - 1));
     EXPECT_GT(full.rightHalf, full.leftHalf / 2);
+}
+
+// Twice the size the editor shows them at: knobs of 51, push buttons of 16, pills as drawn.
+TEST(DoubledImages, AreTwiceTheSizeTheEditorShowsThemAt)
+{
+    expectRgbaPng(doubled(kKnobStrip), QSize(102, 102 * kFrameCount));
+    for (const QString& path : {kButtonUnlit, kButtonLit, kButtonDim})
+        expectRgbaPng(doubled(path), QSize(32, 32));
+    for (const QString& path : {kPillNormal, kPillActive, kPillPressed})
+        expectRgbaPng(doubled(path), QSize(96, 32));
 }
 
 TEST(PushButtonImages, Load200By200)

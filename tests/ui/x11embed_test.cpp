@@ -16,8 +16,15 @@ namespace {
 
 using namespace std::chrono_literals;
 
-constexpr unsigned kWidth = 260;
-constexpr unsigned kHeight = 517;
+struct Size {
+    unsigned width;
+    unsigned height;
+};
+
+// The editor's rectangle at 1x, and the window a host gives it at 1.5x and 2x.
+constexpr Size kUiSize{260, 517};
+constexpr Size kOneAndAHalf{390, 776};
+constexpr Size kDouble{520, 1034};
 
 // Windows come and go while the tree is walked; a query about one that has just gone is
 // not a failure.
@@ -26,22 +33,23 @@ int ignoreXError(Display*, XErrorEvent*)
     return 0;
 }
 
-// Shown, at the UI's full size.
-bool isShownAtUiSize(Display* display, Window window, XWindowAttributes& attributes)
+// Shown, at this size.
+bool isShownAtSize(Display* display, Window window, Size size, XWindowAttributes& attributes)
 {
     return XGetWindowAttributes(display, window, &attributes) &&
-           unsigned(attributes.width) == kWidth && unsigned(attributes.height) == kHeight &&
-           attributes.map_state == IsViewable;
+           unsigned(attributes.width) == size.width &&
+           unsigned(attributes.height) == size.height && attributes.map_state == IsViewable;
 }
 
-// Shown, at its full size, in the top left corner of the window it lives in.
-bool isShownUiWindow(Display* display, Window window)
+// Shown, at this size, in the top left corner of the window it lives in.
+bool isShownUiWindow(Display* display, Window window, Size size)
 {
     XWindowAttributes attributes{};
-    return isShownAtUiSize(display, window, attributes) && attributes.x == 0 && attributes.y == 0;
+    return isShownAtSize(display, window, size, attributes) && attributes.x == 0 &&
+           attributes.y == 0;
 }
 
-bool hasUiDescendant(Display* display, Window window)
+bool hasUiDescendant(Display* display, Window window, Size size = kUiSize)
 {
     Window root = 0;
     Window parent = 0;
@@ -50,16 +58,17 @@ bool hasUiDescendant(Display* display, Window window)
     if (!XQueryTree(display, window, &root, &parent, &children, &count)) return false;
     bool found = false;
     for (unsigned i = 0; i < count && !found; ++i)
-        found = isShownUiWindow(display, children[i]) || hasUiDescendant(display, children[i]);
+        found = isShownUiWindow(display, children[i], size) ||
+                hasUiDescendant(display, children[i], size);
     if (children) XFree(children);
     return found;
 }
 
 bool waitForUiDescendant(Display* display, Window window, bool present,
-                         std::chrono::milliseconds timeout)
+                         std::chrono::milliseconds timeout, Size size = kUiSize)
 {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (hasUiDescendant(display, window) != present) {
+    while (hasUiDescendant(display, window, size) != present) {
         if (std::chrono::steady_clock::now() >= deadline) return false;
         std::this_thread::sleep_for(20ms);
     }
@@ -80,12 +89,23 @@ bool hasTitledTopLevel(Display* display, const char* title)
         char* name = nullptr;
         if (XFetchName(display, children[i], &name) && name) {
             XWindowAttributes attributes{};
-            found = std::string(name) == title && isShownAtUiSize(display, children[i], attributes);
+            found = std::string(name) == title &&
+                    isShownAtSize(display, children[i], kUiSize, attributes);
             XFree(name);
         }
     }
     if (children) XFree(children);
     return found;
+}
+
+bool waitForEditorTopLevel(Display* display, std::chrono::milliseconds timeout)
+{
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!hasTitledTopLevel(display, "Pravo lindel")) {
+        if (std::chrono::steady_clock::now() >= deadline) return false;
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
 }
 
 class HostWindows : public testing::Test {
@@ -104,11 +124,12 @@ protected:
         if (display) XCloseDisplay(display);
     }
 
-    // A mapped top-level window standing for the host's editor window.
-    Window makeHostWindow()
+    // A mapped top-level window standing for the host's editor window, by default as large as
+    // the editor's rectangle at 1x.
+    Window makeHostWindow(Size size = kUiSize)
     {
-        const Window window =
-            XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 400, 600, 0, 0, 0);
+        const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0,
+                                                  size.width, size.height, 0, 0, 0);
         XMapWindow(display, window);
         XSync(display, False);
         return window;
@@ -165,14 +186,33 @@ TEST_F(HostWindows, HostDestroyingItsWindowLeavesTheUiWaiting)
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << ui.standardError();
 }
 
+TEST_F(HostWindows, ContainerTakesTheHostWindowsSizeAndFollowsItWhenTheHostResizesIt)
+{
+    const Window host = makeHostWindow(kOneAndAHalf);
+    UiProcess ui({std::to_string(host)}, {"QT_QPA_PLATFORM=xcb"});
+    ASSERT_TRUE(waitForUiDescendant(display, host, true, 5s, kOneAndAHalf)) << ui.standardError();
+
+    XResizeWindow(display, host, kDouble.width, kDouble.height);
+    XSync(display, False);
+    EXPECT_TRUE(waitForUiDescendant(display, host, true, 5s, kDouble)) << ui.standardError();
+}
+
+// Qt's own scaling stays off however the UI is started: its window keeps the size it asks for.
+class ScalingEnvironment : public HostWindows,
+                           public testing::WithParamInterface<const char*> {};
+
+TEST_P(ScalingEnvironment, LeavesTheTopLevelWindowAt260x517)
+{
+    UiProcess ui({}, {"QT_QPA_PLATFORM=xcb", GetParam()});
+    EXPECT_TRUE(waitForEditorTopLevel(display, 5s)) << ui.standardError();
+}
+
+INSTANTIATE_TEST_SUITE_P(HostWindows, ScalingEnvironment,
+                         testing::Values("QT_SCALE_FACTOR=2", "QT_SCREEN_SCALE_FACTORS=2",
+                                         "QT_ENABLE_HIGHDPI_SCALING=1"));
+
 TEST_F(HostWindows, WithoutArgumentsTheUiIsATopLevelWindowTitledPravoLindel)
 {
     UiProcess ui({}, {"QT_QPA_PLATFORM=xcb"});
-    const auto deadline = std::chrono::steady_clock::now() + 5s;
-    bool shown = false;
-    while (!shown && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(20ms);
-        shown = hasTitledTopLevel(display, "Pravo lindel");
-    }
-    EXPECT_TRUE(shown) << ui.standardError();
+    EXPECT_TRUE(waitForEditorTopLevel(display, 5s)) << ui.standardError();
 }

@@ -184,12 +184,13 @@ void drawPointer(QPainter& p, double clockAngle)
 
 } // namespace
 
-QImage renderKnobFrame(double position)
+QImage renderKnobFrame(double position, int frameSize)
 {
-    QImage frame(kKnobFrameSize, kKnobFrameSize, QImage::Format_ARGB32_Premultiplied);
+    QImage frame(frameSize, frameSize, QImage::Format_ARGB32_Premultiplied);
     frame.fill(Qt::transparent);
     QPainter p(&frame);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(double(frameSize) / kKnobFrameSize, double(frameSize) / kKnobFrameSize);
     p.translate(kKnobFrameSize / 2.0, kKnobFrameSize / 2.0);
     drawShadow(p);
     drawArcTrack(p);
@@ -202,15 +203,14 @@ QImage renderKnobFrame(double position)
     return frame;
 }
 
-QImage renderKnobStrip()
+QImage renderKnobStrip(int frameSize)
 {
-    QImage strip(kKnobFrameSize, kKnobFrameSize * kKnobFrameCount,
-                 QImage::Format_ARGB32_Premultiplied);
+    QImage strip(frameSize, frameSize * kKnobFrameCount, QImage::Format_ARGB32_Premultiplied);
     strip.fill(Qt::transparent);
     QPainter p(&strip);
     for (int i = 0; i < kKnobFrameCount; ++i)
-        p.drawImage(0, i * kKnobFrameSize,
-                    renderKnobFrame(static_cast<double>(i) / (kKnobFrameCount - 1)));
+        p.drawImage(0, i * frameSize,
+                    renderKnobFrame(static_cast<double>(i) / (kKnobFrameCount - 1), frameSize));
     return strip;
 }
 

@@ -6,14 +6,16 @@
 
 namespace pl3artwork {
 
+// The side the knob is designed at; every measure of the drawing is in these pixels.
 inline constexpr int kKnobFrameSize = 200;
 inline constexpr int kKnobFrameCount = 64;
 
-// One frame: position 0 is the minimum (pointer at seven o'clock, value arc empty), 1 the
-// maximum (pointer at five o'clock, arc full).
-QImage renderKnobFrame(double position);
+// One frame of side frameSize: position 0 is the minimum (pointer at seven o'clock, value arc
+// empty), 1 the maximum (pointer at five o'clock, arc full).
+QImage renderKnobFrame(double position, int frameSize = kKnobFrameSize);
 
-// kKnobFrameCount frames stacked downwards, frame i at position i / (kKnobFrameCount - 1).
-QImage renderKnobStrip();
+// kKnobFrameCount frames of side frameSize stacked downwards, frame i at position
+// i / (kKnobFrameCount - 1).
+QImage renderKnobStrip(int frameSize = kKnobFrameSize);
 
 } // namespace pl3artwork

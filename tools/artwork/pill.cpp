@@ -32,13 +32,14 @@ PillColours pillColours(PillState state)
 
 } // namespace
 
-QImage renderPill(PillState state)
+QImage renderPill(PillState state, int scale)
 {
     const PillColours colours = pillColours(state);
-    QImage image(kPillWidth, kPillHeight, QImage::Format_ARGB32_Premultiplied);
+    QImage image(kPillWidth * scale, kPillHeight * scale, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
+    p.scale(scale, scale);
 
     // Half-pixel insets put the one-pixel border on whole pixels.
     const QRectF outline(0.5, 0.5, kPillWidth - 1.0, kPillHeight - 1.0);

@@ -14,6 +14,7 @@ enum class PillState {
     Pressed, // grey, pushed in: shaded from below
 };
 
-QImage renderPill(PillState state);
+// Drawn at scale times its size: 1 as the UI shows it, 2 for a UI drawn at twice that.
+QImage renderPill(PillState state, int scale = 1);
 
 } // namespace pl3artwork

@@ -7,6 +7,9 @@
 #include <QPainter>
 #include <QRadialGradient>
 
+#include <algorithm>
+#include <cmath>
+
 namespace pl3artwork {
 namespace {
 
@@ -48,21 +51,28 @@ QRectF inset(double margin)
     return QRectF(margin, margin, kPushButtonSize - 2 * margin, kPushButtonSize - 2 * margin);
 }
 
-// The light of a lit cap spilling over the bezel onto the panel.
-void drawGlow(QPainter& p)
+// The light of a lit cap spilling over the bezel onto the panel. The blur works on the
+// image's own pixels, so it is drawn at the image's size and its radius scaled with it.
+void drawGlow(QPainter& p, int size)
 {
-    QImage source(kPushButtonSize, kPushButtonSize, QImage::Format_ARGB32_Premultiplied);
+    const double scale = double(size) / kPushButtonSize;
+    QImage source(size, size, QImage::Format_ARGB32_Premultiplied);
     source.fill(Qt::transparent);
     {
         QPainter shape(&source);
         shape.setRenderHint(QPainter::Antialiasing);
+        shape.scale(scale, scale);
         shape.setPen(Qt::NoPen);
         shape.setBrush(QColor(30, 165, 240));
         shape.drawRoundedRect(inset(kBezelInset - 4), kBezelRadius + 4, kBezelRadius + 4);
     }
-    const QImage glow = blurred(source, kGlowRadius, kGlowPasses);
+    const int radius = std::max(1, int(std::lround(kGlowRadius * scale)));
+    const QImage glow = blurred(source, radius, kGlowPasses);
+    p.save();
+    p.resetTransform();
     p.drawImage(0, 0, glow);
     p.drawImage(0, 0, glow); // twice: a brighter halo than one blur leaves
+    p.restore();
 }
 
 // The opening in the panel the cap sits in: dark, with its lower edge catching the light.
@@ -109,13 +119,14 @@ void drawSheen(QPainter& p)
 
 } // namespace
 
-QImage renderPushButton(PushButtonLight light)
+QImage renderPushButton(PushButtonLight light, int size)
 {
-    QImage image(kPushButtonSize, kPushButtonSize, QImage::Format_ARGB32_Premultiplied);
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
-    if (light == PushButtonLight::Lit) drawGlow(p);
+    p.scale(double(size) / kPushButtonSize, double(size) / kPushButtonSize);
+    if (light == PushButtonLight::Lit) drawGlow(p, size);
     drawBezel(p);
     drawCap(p, capColours(light));
     drawSheen(p);

@@ -5,6 +5,7 @@
 
 namespace pl3artwork {
 
+// The side the button is designed at; every measure of the drawing is in these pixels.
 inline constexpr int kPushButtonSize = 200;
 
 enum class PushButtonLight {
@@ -13,6 +14,7 @@ enum class PushButtonLight {
     Dim,   // the cap in a dark blue, without glow
 };
 
-QImage renderPushButton(PushButtonLight light);
+// A square image of side size.
+QImage renderPushButton(PushButtonLight light, int size = kPushButtonSize);
 
 } // namespace pl3artwork

@@ -2,6 +2,8 @@
 
 #include "hosterror.h"
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 
 namespace hostcore {
@@ -60,14 +62,20 @@ void Host::setAnswer(VstInt32 opcode, VstIntPtr answer)
 
 void Host::setCanDo(const std::string& text, VstIntPtr answer)
 {
-    std::lock_guard lock(canDoMutex_);
+    std::lock_guard lock(textsMutex_);
     canDoAnswers_[text] = answer;
 }
 
 void Host::setCanDoDefault(VstIntPtr answer)
 {
-    std::lock_guard lock(canDoMutex_);
+    std::lock_guard lock(textsMutex_);
     canDoDefault_ = answer;
+}
+
+void Host::setProductString(const std::string& product)
+{
+    std::lock_guard lock(textsMutex_);
+    product_ = product;
 }
 
 void Host::setSampleRate(double sampleRate)
@@ -134,8 +142,14 @@ VstIntPtr Host::answer(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntP
     switch (opcode) {
     case audioMasterAutomate:
     case audioMasterUpdateDisplay:
+        record(effect, opcode, index, value, opt);
+        break;
     case audioMasterSizeWindow:
         record(effect, opcode, index, value, opt);
+        if (windowSizer_) return windowSizer_(index, int(value)) ? 1 : 0;
+        break;
+    case audioMasterGetProductString:
+        if (const VstIntPtr written = productString(static_cast<char*>(ptr))) return written;
         break;
     case audioMasterGetTime:
         return timeInfo(value);
@@ -175,10 +189,21 @@ VstIntPtr Host::timeInfo(VstIntPtr requestMask)
 
 VstIntPtr Host::canDo(const char* text) const
 {
-    std::lock_guard lock(canDoMutex_);
+    std::lock_guard lock(textsMutex_);
     if (!text) return canDoDefault_;
     const auto found = canDoAnswers_.find(text);
     return found == canDoAnswers_.end() ? canDoDefault_ : found->second;
+}
+
+// A real host writes at most the interface's 64 bytes, the terminating zero included.
+VstIntPtr Host::productString(char* text) const
+{
+    std::lock_guard lock(textsMutex_);
+    if (!text || product_.empty()) return 0;
+    const std::size_t length = std::min<std::size_t>(product_.size(), kVstMaxProductStrLen - 1);
+    std::memcpy(text, product_.data(), length);
+    text[length] = '\0';
+    return 1;
 }
 
 } // namespace hostcore

@@ -71,6 +71,16 @@ public:
     void setVersion(VstIntPtr version) { setAnswer(audioMasterVersion, version); }
     void setCanDo(const std::string& text, VstIntPtr answer);
     void setCanDoDefault(VstIntPtr answer);
+    // The name answered to audioMasterGetProductString (a host calling itself "Qtractor",
+    // say); empty, as at the start: the request is answered 0 and nothing is written.
+    void setProductString(const std::string& product);
+    // Called for every audioMasterSizeWindow with the width and height asked for, on the
+    // thread the plug-in asks from, after the request is recorded; its answer goes to the
+    // plug-in. Empty, as at the start: the fixed answer. Set while no plug-in calls in.
+    void setWindowSizer(std::function<bool(int width, int height)> sizer)
+    {
+        windowSizer_ = std::move(sizer);
+    }
 
     // Session values, answered to audioMasterGetSampleRate / GetBlockSize; the
     // sample rate also goes to the transport.
@@ -120,14 +130,17 @@ private:
     void record(const AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value, float opt);
     VstIntPtr timeInfo(VstIntPtr requestMask);
     VstIntPtr canDo(const char* text) const;
+    VstIntPtr productString(char* text) const;
 
     std::array<std::atomic<VstIntPtr>, kOpcodeSlots + 1> answers_{};
     std::array<std::atomic<std::uint64_t>, kOpcodeSlots + 1> calls_{};
     std::array<std::atomic<std::uint64_t>, kOpcodeSlots + 1> nullRecordCalls_{};
 
-    mutable std::mutex canDoMutex_;
+    mutable std::mutex textsMutex_;
     std::map<std::string, VstIntPtr> canDoAnswers_;
     VstIntPtr canDoDefault_ = 0;
+    std::string product_;
+    std::function<bool(int, int)> windowSizer_;
 
     mutable std::mutex requestsMutex_;
     std::vector<HostRequest> requests_;

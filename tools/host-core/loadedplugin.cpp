@@ -292,6 +292,11 @@ VstIntPtr LoadedPlugin::editorClose()
     return dispatch(effEditClose);
 }
 
+VstIntPtr LoadedPlugin::sendScaleFactor(float factor)
+{
+    return dispatch(effVendorSpecific, fourCharCode('P', 'r', 'e', 'S'), 0, nullptr, factor);
+}
+
 VstIntPtr LoadedPlugin::editorIdle()
 {
     return dispatch(effEditIdle);

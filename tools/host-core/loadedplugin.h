@@ -126,6 +126,8 @@ public:
     VstIntPtr editorOpen(unsigned long window);
     VstIntPtr editorClose();
     VstIntPtr editorIdle();
+    // effVendorSpecific 'PreS': the host's scale factor for the editor, in opt.
+    VstIntPtr sendScaleFactor(float factor);
 
     // Events. The messages of the next block as VstMidiEvents, through
     // effProcessEvents, as a host sends them on its audio thread just before
