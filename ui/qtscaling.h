@@ -6,7 +6,6 @@
 #pragma once
 
 // Sets the environment so that the QApplication constructed afterwards keeps a device pixel
-// ratio of 1 and fonts at 96 dpi: QT_ENABLE_HIGHDPI_SCALING=0 and QT_FONT_DPI=96 set;
-// QT_SCALE_FACTOR, QT_SCREEN_SCALE_FACTORS and QT_AUTO_SCREEN_SCALE_FACTOR removed. Must run
-// before the application object exists; Qt reads these once.
+// ratio of 1 and fonts at 96 dpi (qtscalingsettings.h). Must run before the application
+// object exists; Qt reads these once.
 void switchOffQtScaling();
