@@ -13,8 +13,11 @@
 
 #include <csignal>
 #include <cstdio>
+#include <memory>
 #include <sstream>
+#include <string>
 #include <thread>
+#include <vector>
 
 using namespace std::chrono_literals;
 using musician::MouseButton;
@@ -92,30 +95,58 @@ long long loopEndsAt(const playtest::Audio& output, const playtest::Audio& input
     return f;
 }
 
+// pravolindel3-play over `input` in real time, its editor shown at a known place.
+struct LivePlay {
+    playtest::ScratchFolder folder;
+    std::unique_ptr<playtest::PlayProcess> play;
+    int x = 0;
+    int y = 0;
+
+    explicit LivePlay(const playtest::Audio& input, const std::vector<std::string>& extra = {})
+    {
+        playtest::writeWav(folder.file("in.wav"), input);
+        std::vector<std::string> arguments{"--input", "in.wav", "--output", "out.wav",
+                                           "--events", "events.txt", "--audio", "none",
+                                           "--tempo", "120", "--block", std::to_string(kBlock),
+                                           "--geometry", "+100+200"};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        play = std::make_unique<playtest::PlayProcess>(arguments, folder.path());
+    }
+
+    // False, with the reason added to the test's failure, when no editor appears.
+    bool editorShown()
+    {
+        const auto line = play->waitForLine("pravolindel3-play: editor window", 10s);
+        if (!line) {
+            ADD_FAILURE() << play->err();
+            return false;
+        }
+        unsigned long window = 0;
+        if (std::sscanf(line->c_str(), "pravolindel3-play: editor window %lx at %d,%d", &window,
+                        &x, &y) != 3) {
+            ADD_FAILURE() << *line;
+            return false;
+        }
+        playtest::XClient client;
+        return playtest::waitFor(
+            [&] {
+                return client.holdsWindowOfSize(window,
+                                                {layout::kEditorWidth, layout::kEditorHeight});
+            },
+            5s);
+    }
+};
+
 TEST(LiveLooping, LoopOneHeldReleasedAndLatchedLandsOnTheBeat)
 {
     if (!playtest::displayNamed()) GTEST_FAIL() << "run under Xvfb (scripts/test)";
-    playtest::ScratchFolder folder;
     const auto input = playtest::distinctFrames(2, size_t(30 * kRate), kRate);
-    playtest::writeWav(folder.file("in.wav"), input);
-    playtest::PlayProcess play({"--input", "in.wav", "--output", "out.wav", "--events",
-                                "events.txt", "--audio", "none", "--tempo", "120", "--block",
-                                std::to_string(kBlock), "--geometry", "+100+200"},
-                               folder.path());
-    const auto line = play.waitForLine("pravolindel3-play: editor window", 10s);
-    ASSERT_TRUE(line) << play.err();
-    unsigned long window = 0;
-    int x = 0;
-    int y = 0;
-    ASSERT_EQ(std::sscanf(line->c_str(), "pravolindel3-play: editor window %lx at %d,%d", &window,
-                          &x, &y),
-              3);
-    playtest::XClient client;
-    ASSERT_TRUE(playtest::waitFor(
-        [&] {
-            return client.holdsWindowOfSize(window, {layout::kEditorWidth, layout::kEditorHeight});
-        },
-        5s));
+    LivePlay live(input);
+    ASSERT_TRUE(live.editorShown());
+    const int x = live.x;
+    const int y = live.y;
+    auto& play = *live.play;
+    const auto& folder = live.folder;
     const auto button = layout::loopButton(0);
 
     // More than a bar has gone by before the press, so the loop holds only the song.
@@ -160,6 +191,32 @@ TEST(LiveLooping, LoopOneHeldReleasedAndLatchedLandsOnTheBeat)
         << "latched at " << latched << " after the click at " << automations[2].frame;
     EXPECT_EQ(loopEndsAt(output, input, latched, length), static_cast<long long>(output.frames()))
         << "the latched loop did not play to the end";
+}
+
+// A note held from beat 12 to beat 28 lights loop 1's button in the editor while it is held,
+// as the mouse does, and the host hears of no automation for it.
+TEST(LiveLooping, ANoteHeldLightsLoopOnesButtonWhileItIsHeld)
+{
+    if (!playtest::displayNamed()) GTEST_FAIL() << "run under Xvfb (scripts/test)";
+    LivePlay live(playtest::distinctFrames(2, size_t(20 * kRate), kRate),
+                  {"--midi-file", "notes.txt"});
+    live.folder.writeText("notes.txt", "12 on 36\n28 off 36\n");
+    ASSERT_TRUE(live.editorShown());
+    const auto centre = layout::loopButton(0);
+    const musician::Rect button{live.x + centre.x - 8, live.y + centre.y - 8, 16, 16};
+    const musician::Shot unlit = musician::settledShotOf(button);
+    const auto shows = [&](bool lit) {
+        return playtest::waitFor(
+            [&] { return (musician::settledShotOf(button).differingPixels(unlit) > 0) == lit; },
+            15s);
+    };
+    EXPECT_TRUE(shows(true)) << "the button never lit";
+    musician::Shot::ofScreen({live.x, live.y, layout::kEditorWidth, layout::kEditorHeight})
+        .save("note-36-held");
+    EXPECT_TRUE(shows(false)) << "the button stayed lit";
+    live.play->signal(SIGINT);
+    ASSERT_EQ(live.play->waitForExit(10s), 0) << live.play->err();
+    EXPECT_TRUE(automationsIn(live.folder.readText("events.txt")).empty());
 }
 
 } // namespace
