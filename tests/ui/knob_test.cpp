@@ -299,6 +299,19 @@ TEST_F(KnobTest, ResizingScalesTheSharedStripDownButNeverUp)
     EXPECT_EQ(other->currentFrameSize(), kKnobSide);
 }
 
+// A strip for a 2x view: frames of twice the knob's size, drawn at the knob's size.
+TEST_F(KnobTest, StripWithDevicePixelRatio2FillsTheKnobWithFramesOfTwiceItsSize)
+{
+    strip.setDevicePixelRatio(2.0);
+    Knob* knob = makeKnob(4);
+    knob->setRange(63);
+    knob->setValue(40.0f / 63.0f);
+    EXPECT_EQ(strip.size(), QSize(2 * kKnobSide, 2 * kKnobSide * kFrames));
+    EXPECT_EQ(knob->currentFrameSize(), 2 * kKnobSide);
+    EXPECT_EQ(knob->sizeHint(), QSize(kArtworkSide / 2, kArtworkLength / 2));
+    EXPECT_EQ(centreColour(knob), frameColour(40));
+}
+
 TEST_F(KnobTest, RowStripFramesRunLeftToRight)
 {
     QPixmap row = colouredStrip(600, 200, 3, false);
