@@ -1,7 +1,5 @@
 #include "scaledview.h"
 
-#include <QGraphicsProxyWidget>
-
 #include <algorithm>
 
 namespace {
@@ -21,7 +19,6 @@ ScaledView::ScaledView(QWidget* parent) : QGraphicsView(parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setAlignment(Qt::AlignCenter);
     setBackgroundBrush(kSurroundColour);
-    proxy = scene.addWidget(nullptr);
 }
 
 ScaledView::~ScaledView()
@@ -31,17 +28,18 @@ ScaledView::~ScaledView()
 
 void ScaledView::setWidget(QWidget* widget)
 {
-    if (widget == proxy->widget()) return;
+    if (widget == this->widget()) return;
     // The proxy would delete a widget it still holds when it goes.
     if (QGraphicsProxyWidget* previous = widget ? widget->graphicsProxyWidget() : nullptr)
         previous->setWidget(nullptr);
+    if (!proxy) proxy = scene.addWidget(nullptr);
     proxy->setWidget(widget);
     fitWidget();
 }
 
 QWidget* ScaledView::widget() const
 {
-    return proxy->widget();
+    return proxy ? proxy->widget() : nullptr;
 }
 
 void ScaledView::resizeEvent(QResizeEvent* event)
@@ -54,7 +52,7 @@ void ScaledView::resizeEvent(QResizeEvent* event)
 // and without frame and scroll bars the two are the same.
 void ScaledView::fitWidget()
 {
-    const QWidget* shown = proxy->widget();
+    const QWidget* shown = widget();
     if (!shown || shown->width() < 1 || shown->height() < 1) return;
     const qreal scale = std::min(qreal(width()) / shown->width(), qreal(height()) / shown->height());
     if (scale <= 0.0) return;

@@ -5,10 +5,11 @@
 // is centred on the darkest tone of its own background. GUI thread only.
 #pragma once
 
+#include <QGraphicsProxyWidget>
 #include <QGraphicsScene>
 #include <QGraphicsView>
+#include <QPointer>
 
-class QGraphicsProxyWidget;
 
 class ScaledView : public QGraphicsView {
     Q_OBJECT
@@ -39,6 +40,7 @@ private:
     void fitWidget();
 
     QGraphicsScene scene;
-    QGraphicsProxyWidget* proxy = nullptr;
+    // Qt deletes a proxy whose widget is destroyed under it: a new one is made when needed.
+    QPointer<QGraphicsProxyWidget> proxy;
     qreal currentScale = 1.0;
 };
