@@ -167,7 +167,15 @@ TEST(EditorWithThePointer, ClosingAndReopeningKeepsEveryValue)
     editor.close();
     std::this_thread::sleep_for(300ms);
     ASSERT_TRUE(editor.reopen());
-    const Shot reopened = editor.settledShot(layout::strips());
+    // A slow UI's first settled shot may come before it has drawn: it is taken again until it
+    // shows what was shown, or a while has passed.
+    Shot reopened;
+    editorrig::waitFor(
+        [&] {
+            reopened = editor.settledShot(layout::strips());
+            return reopened.differingPixels(shown) == 0;
+        },
+        10s);
     reopened.save("reopen-after-open");
 
     for (VstInt32 i = 0; i < 24; ++i)

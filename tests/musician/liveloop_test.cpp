@@ -208,7 +208,7 @@ TEST(LiveLooping, ANoteHeldLightsLoopOnesButtonWhileItIsHeld)
     const auto shows = [&](bool lit) {
         return playtest::waitFor(
             [&] { return (musician::settledShotOf(button).differingPixels(unlit) > 0) == lit; },
-            15s);
+            30s);
     };
     EXPECT_TRUE(shows(true)) << "the button never lit";
     musician::Shot::ofScreen({live.x, live.y, layout::kEditorWidth, layout::kEditorHeight})

@@ -1,5 +1,6 @@
 #include "interruptcleanup.h"
 
+#include <atomic>
 #include <climits>
 #include <cstring>
 #include <unistd.h>
@@ -8,11 +9,13 @@ namespace pl3render {
 
 namespace {
 
-// The handler may only use what is async-signal-safe: a fixed buffer, flags
-// of sig_atomic_t, unlink and _exit.
+// The handler may only use what is async-signal-safe: a fixed buffer, lock-free
+// atomic flags, unlink and _exit. It may run on any thread of the process, the
+// plug-in's among them, so the flags are atomics rather than volatile.
 char pathToRemove[PATH_MAX];
-volatile std::sig_atomic_t pathRegistered = 0;
-volatile std::sig_atomic_t interruptions = 0;
+std::atomic<int> pathRegistered{0};
+std::atomic<int> interruptions{0};
+static_assert(std::atomic<int>::is_always_lock_free);
 
 void onInterrupt(int)
 {
