@@ -198,6 +198,11 @@ TEST(LiveLooping, LoopOneHeldReleasedAndLatchedLandsOnTheBeat)
 TEST(LiveLooping, ANoteHeldLightsLoopOnesButtonWhileItIsHeld)
 {
     if (!playtest::displayNamed()) GTEST_FAIL() << "run under Xvfb (scripts/test)";
+#ifdef PL3_SANITIZED
+    // Its waits count wall-clock time, which the live host and its UI fall behind under the
+    // sanitizers; the notes' thread safety is the threaded render test's, with notes playing.
+    GTEST_SKIP() << "timed against the wall clock: release builds only";
+#endif
     LivePlay live(playtest::distinctFrames(2, size_t(20 * kRate), kRate),
                   {"--midi-file", "notes.txt"});
     live.folder.writeText("notes.txt", "12 on 36\n28 off 36\n");
