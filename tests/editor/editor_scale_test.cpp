@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <tuple>
 
 using namespace std::chrono_literals;
 using editorrig::EnvironmentSetting;
@@ -128,14 +129,21 @@ INSTANTIATE_TEST_SUITE_P(
                   {260, 517}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A host window made at the rectangle of scale 1, Xft.dpi unset.
+struct OpenedAtScaleOne {
+    XftDpiSetting dpi{std::nullopt};
+    Host host;
+    LoadedPlugin plugin{PL3_PLUGIN_PATH, host};
+    HostEditorWindow window{plugin};
+    std::tuple<HostEditorWindow&, LoadedPlugin&, Host&> parts() { return {window, plugin, host}; }
+};
+
 TEST_F(EditorScaleTest, UiFollowsTheHostWindowResizedAfterTheOpen)
 {
-    const XftDpiSetting dpi(std::nullopt);
-    Host host;
-    LoadedPlugin plugin(PL3_PLUGIN_PATH, host);
-    HostEditorWindow window(plugin);
-    ASSERT_EQ(window.openEditor(), 1);
-    ASSERT_TRUE(uiFillsSoon(window)) << layoutOf(window);
+    OpenedAtScaleOne editor;
+    ASSERT_EQ(editor.window.openEditor(), 1);
+    ASSERT_TRUE(uiFillsSoon(editor.window)) << layoutOf(editor.window);
+    auto&& [window, plugin, host] = editor.parts();
     window.resize(390, 776);
     EXPECT_TRUE(uiFillsSoon(window)) << layoutOf(window);
 }
@@ -144,12 +152,10 @@ TEST_F(EditorScaleTest, UiFollowsTheHostWindowResizedAfterTheOpen)
 // for nothing.
 TEST_F(EditorScaleTest, HostFactorWhileOpenAsksTheHostForTheNewSize)
 {
-    const XftDpiSetting dpi(std::nullopt);
-    Host host;
-    LoadedPlugin plugin(PL3_PLUGIN_PATH, host);
-    HostEditorWindow window(plugin);
-    ASSERT_EQ(window.openEditor(), 1);
-    ASSERT_TRUE(uiFillsSoon(window)) << layoutOf(window);
+    OpenedAtScaleOne editor;
+    ASSERT_EQ(editor.window.openEditor(), 1);
+    ASSERT_TRUE(uiFillsSoon(editor.window)) << layoutOf(editor.window);
+    auto&& [window, plugin, host] = editor.parts();
     EXPECT_EQ(plugin.sendScaleFactor(1.0f), 1);
     EXPECT_TRUE(host.sizeRequests().empty());
     EXPECT_EQ(plugin.sendScaleFactor(2.0f), 1);
